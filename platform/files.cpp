@@ -1,0 +1,158 @@
+/* files.cpp: the array files. Arrays of unsigned bytes are kept as text: one line, each value
+** in decimal, right-aligned in a field of the given width (at least 4 characters, so that a
+** space always separates two values), for example "   7 255   0\n".
+*/
+#include "platform.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+namespace {
+
+/* A parameter file is about a hundred bytes; anything far larger is not one of ours and is
+** refused before it is read into memory. */
+constexpr qint64 kMaxFileBytes = 64 * 1024;
+/* The most values one file may carry, so that the text stays below the size bound. */
+constexpr int kMaxElements = 4096;
+constexpr int kMinFieldWidth = 4;
+
+/* Negative results of ArrayToFile and FileToArray. */
+enum {
+    FileBadArgument = -1, /* null name or array, unsupported type, layout or action */
+    FileOpenFailed = -2,  /* cannot open, create or read the file */
+    FileWriteFailed = -3, /* writing or committing the new file failed; the old one is intact */
+    FileTooLarge = -4,    /* larger than kMaxFileBytes */
+    FileWrongCount = -5,  /* fewer or more values than asked for */
+    FileBadValue = -6     /* a token that is not a whole decimal number 0..255 */
+};
+
+QByteArray lastError; /* text of the last failure; empty after a success */
+
+int fail(int code, const QString &text) {
+    lastError = text.toLocal8Bit();
+    return code;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+} // namespace
+
+int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
+                int numGroups, int, int, int, int fieldWidth, int fileType, int fileAction) {
+    if (!fileName || !*fileName || !array)
+        return fail(FileBadArgument, QStringLiteral("no file name or no data"));
+    if (dataType != VAL_UNSIGNED_CHAR || fileType != VAL_ASCII || fileAction != VAL_TRUNCATE ||
+        numGroups != 1 || numElements < 1 || numElements > kMaxElements)
+        return fail(FileBadArgument, QStringLiteral("unsupported array or file format"));
+
+    const int width = fieldWidth < kMinFieldWidth ? kMinFieldWidth : fieldWidth;
+    QByteArray text;
+    for (int i = 0; i < numElements; ++i)
+        text += QByteArray::number(array[i]).rightJustified(width, ' ');
+    text += '\n';
+
+    /* The new contents go to a temporary file that replaces the old one only once it has
+    ** been written in full; a failure on the way leaves the old file as it was. */
+    QSaveFile file(QString::fromLocal8Bit(fileName));
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(FileOpenFailed,
+                    QStringLiteral("cannot create the file: ") + file.errorString());
+    if (file.write(text) != text.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file: ") + reason);
+    }
+    if (!file.commit())
+        return fail(FileWriteFailed, QStringLiteral("cannot save the file: ") + file.errorString());
+    lastError.clear();
+    return 0;
+}
+
+int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
+                int numGroups, int, int, int fileType) {
+    if (!fileName || !*fileName || !array)
+        return fail(FileBadArgument, QStringLiteral("no file name or no destination"));
+    if (dataType != VAL_UNSIGNED_CHAR || fileType != VAL_ASCII || numGroups != 1 ||
+        numElements < 1 || numElements > kMaxElements)
+        return fail(FileBadArgument, QStringLiteral("unsupported array or file format"));
+
+    const QString name = QString::fromLocal8Bit(fileName);
+    if (QFileInfo(name).isDir())
+        return fail(FileOpenFailed, QStringLiteral("cannot read the file: it is a directory"));
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(FileOpenFailed, QStringLiteral("cannot read the file: ") + file.errorString());
+    if (file.size() > kMaxFileBytes)
+        return fail(
+            FileTooLarge,
+            QStringLiteral("the file is too large (more than %1 bytes)").arg(kMaxFileBytes));
+    /* Read one byte past the bound: a device or pipe reports no size, so the length read is
+    ** the only reliable test there. */
+    const QByteArray text = file.read(kMaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(FileOpenFailed, QStringLiteral("cannot read the file: ") + file.errorString());
+    if (text.size() > kMaxFileBytes)
+        return fail(
+            FileTooLarge,
+            QStringLiteral("the file is too large (more than %1 bytes)").arg(kMaxFileBytes));
+
+    /* Parse into a local buffer; the caller's array is written only once the whole file has
+    ** been found good. */
+    unsigned char values[kMaxElements];
+    int count = 0;
+    const int n = int(text.size());
+    int i = 0;
+    while (i < n) {
+        if (isBlank(text[i])) {
+            ++i;
+            continue;
+        }
+        int value = 0;
+        int digits = 0;
+        const int start = i;
+        while (i < n && !isBlank(text[i])) {
+            const char c = text[i];
+            if (c < '0' || c > '9' || value > 255) {
+                value = 256;
+                break;
+            }
+            value = value * 10 + (c - '0');
+            ++digits;
+            ++i;
+        }
+        if (digits == 0 || value > 255) {
+            QByteArray token = text.mid(start, 12);
+            const int end = token.indexOf('\n');
+            if (end >= 0) token.truncate(end);
+            for (char &c : token)
+                if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
+                    c = '?';
+            return fail(FileBadValue,
+                        QStringLiteral("value %1 is not a whole number from 0 to 255: \"%2\"")
+                            .arg(count + 1)
+                            .arg(QString::fromLatin1(token.trimmed())));
+        }
+        if (count == numElements)
+            return fail(FileWrongCount,
+                        QStringLiteral("the file holds more than %1 values").arg(numElements));
+        values[count++] = static_cast<unsigned char>(value);
+    }
+    if (count != numElements)
+        return fail(
+            FileWrongCount,
+            QStringLiteral("the file holds %1 values instead of %2").arg(count).arg(numElements));
+
+    for (int k = 0; k < numElements; ++k)
+        array[k] = values[k];
+    lastError.clear();
+    return 0;
+}
+
+const char *GetFileErrorText(void) {
+    return lastError.constData();
+}
