@@ -1,0 +1,161 @@
+/* com232.cpp: the sensor link: port set-up and line check, the frame and reply buffers,
+** the writing and reading exchanges, the settle wait and the TIMEOUT report.
+*/
+#include "com232.h"
+
+#include "../gui/gui.h"
+#include "../live/live.h"
+#include "../params/params.h"
+
+#include <cstring>
+
+namespace vr {
+
+int com;                              /* COM port in use; InitVars, CBF_EditConnect */
+int ret;                              /* result of the last OpenComConfig; InitRS232 */
+char szStatus[64];                    /* status line text; InitVars, InitRS232, CheckComLine */
+unsigned char sync;                   /* frame sync byte 0x55; InitVars */
+unsigned char order;                  /* command code of the last frame built; exchanges */
+unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; FillTxBuf */
+unsigned char szReadBuf[ComQueueLen];  /* reply buffer; every read starts at its beginning */
+int nBytesW;                          /* bytes accepted by the last parameter write */
+int nBytesR;                          /* bytes read by the last reading exchange */
+double tstart;                        /* start of the current wait, s; every wait */
+double tdiff;                         /* elapsed time of the current wait, s; every wait */
+
+static_assert(FrameLen == 17, "a command frame is sync, command and the 15-byte packet");
+static_assert(sizeof szReadBuf >= 16, "the longest reply is the 16-byte jump buffer");
+
+const char InfoTimeout[] = " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR";
+const char szLineOk[] = "LINE OK                              V2.0";
+static_assert(sizeof szLineOk == 42, "LINE OK, 30 spaces, V2.0");
+
+static const double ReplyLimit = 3.0; /* seconds from the frame's write */
+
+/* Fixed status texts for a failed port open, by the open's negative result. */
+static const char *OpenErrorText(int code)
+{
+    switch (code) {
+    case -1: return "Unknown system error";
+    case -2: return "Invalid port number";
+    case -3: return "Port is not open";
+    case -4: return "Unknown I/0 error";
+    case -6: return "No serial port found";
+    case -7: return "Cannot open port";
+    case -99: return "Timeout";
+    default: return "RS-232 error!";
+    }
+}
+
+static void ShowStatus(const char *text)
+{
+    std::strncpy(szStatus, text, sizeof szStatus - 1);
+    szStatus[sizeof szStatus - 1] = '\0';
+    SetCtrlVal(panel, PANEL_STATUS, szStatus);
+}
+
+void InitRS232(int port)
+{
+    poll = 0;
+    ret = OpenComConfig(port, "", 4800, 0, 8, 1, ComQueueLen, ComQueueLen);
+    if (ret < 0) {
+        ShowStatus(OpenErrorText(ret));
+        return;
+    }
+    SetComTime(port, 2.0);
+    FlushInQ(port);
+    FlushOutQ(port);
+    SetCTSMode(port, 0);
+    CheckComLine();
+}
+
+void CheckComLine(void)
+{
+    static const unsigned char lineOk[AnzLineCheck] = {0xAA, 0x02, 0x00};
+    if (ReadExchange(7, AnzLineCheck) == 1 &&
+        std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
+        ShowStatus(szLineOk);
+        GetPara();
+    } else {
+        TimeoutReport();
+    }
+}
+
+void FillTxBuf(unsigned char command)
+{
+    szWriteBuf[0] = sync;
+    szWriteBuf[1] = command;
+    std::memcpy(szWriteBuf + 2, pp, AnzPara);
+}
+
+void GetRxBufPara(void) { std::memcpy(pp, szReadBuf, AnzPara); }
+
+void GetRxBufData(void) { std::memcpy(databuf, szReadBuf, AnzData); }
+
+int WriteExchange(unsigned char command)
+{
+    order = command;
+    FillTxBuf(order);
+    nBytesW = ComWrt(com, szWriteBuf, FrameLen);
+    if (nBytesW != FrameLen) {
+        TimeoutReport();
+        return 0;
+    }
+    return 1;
+}
+
+int ReadExchange(unsigned char command, int replyLen)
+{
+    // Flush first: a late reply to an earlier request would be taken for this one. The line
+    // check follows the port set-up, which has just flushed both queues.
+    if (command != 7) {
+        FlushInQ(com);
+        FlushOutQ(com);
+    }
+    order = command;
+    FillTxBuf(order);
+    ComWrt(com, szWriteBuf, FrameLen);
+    tstart = Timer();
+    int n;
+    do {
+        ProcessSystemEvents();
+        n = GetInQLen(com);
+        if (command == 5 && poll == 0) return -1;
+        tdiff = Timer() - tstart;
+    } while (tdiff <= ReplyLimit && n < replyLen);
+    // A queue count of zero or less reads nothing and fails like a short reply.
+    nBytesR = n > 0 ? ComRd(com, szReadBuf, n) : 0;
+    return nBytesR == replyLen ? 1 : 0;
+}
+
+void SettleWait(void)
+{
+    const double wait = target == EEPROM ? 1.5 : 0.1;
+    tstart = Timer();
+    tdiff = 0.0;
+    do {
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+    } while (tdiff < wait);
+}
+
+void TimeoutReport(void)
+{
+    SetCtrlVal(panel, PANEL_STATUS, "TIMEOUT");
+    MessagePopup("INFO", InfoTimeout);
+}
+
+int CBF_EditConnect(int pan, int control, int event, void *, int, int)
+{
+    if (event == EVENT_COMMIT) {
+        poll = 0;
+        CloseCom(com);
+        GetCtrlVal(pan, control, &com);
+        SetCtrlVal(pan, PANEL_STATUS, "Init COM-Port ...");
+        InitRS232(com);
+    }
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditConnect);
+    return 0;
+}
+
+} // namespace vr

@@ -1,0 +1,64 @@
+/* com232.h: the sensor link: serial port set-up and line check, the 17-byte command frames,
+** the writing and reading exchanges with their 3.0-second reply limit, the settle wait and
+** the TIMEOUT report.
+*/
+#ifndef COM232_H
+#define COM232_H
+
+#include "../app/Veltrav20.h"
+
+namespace vr {
+
+enum { AnzPara = 15 }; /* bytes in the parameter packet pp and in a frame's payload */
+enum { AnzData = 9 };  /* bytes in the data packet databuf */
+enum { FrameLen = AnzPara + 2, ComQueueLen = 1024 };
+enum { AnzJump = 16, AnzLineCheck = 3 }; /* reply lengths of the jump buffer and line check */
+
+extern int com;                             /* COM port in use, 1 at start; CBF_EditConnect */
+extern int ret;                             /* result of the last port open (negative: error) */
+extern char szStatus[64];                   /* text for PANEL_STATUS; InitVars, InitRS232 */
+extern unsigned char sync;                  /* first frame byte, 0x55; InitVars */
+extern unsigned char order;                 /* command code of the frame being built, 1..7 */
+extern unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; bytes 0..16 hold the frame */
+extern unsigned char szReadBuf[ComQueueLen];  /* reply buffer, as large as the input queue */
+extern int nBytesW;                         /* count of the last parameter write */
+extern int nBytesR;                         /* count of the last read */
+extern double tstart;                       /* start of the current wait, seconds */
+extern double tdiff;                        /* elapsed time of the current wait, seconds */
+
+extern const char InfoTimeout[]; /* the TIMEOUT popup's text */
+extern const char szLineOk[];    /* status text after a passed line check */
+
+/* Opens and configures `port` (4800 8N1, 1024-byte queues, 2.0 s port time-out, no CTS);
+** clears poll. A failed open puts its fixed text into the status line and stops there;
+** otherwise the line check runs. */
+void InitRS232(int port);
+/* Command 7: writes the frame, waits up to 3.0 s for 3 bytes, passes on AA 02 00: "LINE OK"
+** text and GetPara; otherwise the TIMEOUT report. */
+void CheckComLine(void);
+
+/* Frame: sync, command, the 15 bytes of pp. */
+void FillTxBuf(unsigned char command);
+void GetRxBufPara(void); /* szReadBuf[0..14] into pp */
+void GetRxBufData(void); /* szReadBuf[0..8] into databuf */
+
+/* Writing exchange for order (1 or 2): frame written, TIMEOUT report unless 17 accepted.
+** Returns 1 when all 17 bytes were accepted. */
+int WriteExchange(unsigned char command);
+/* Reading exchange: flushes both queues (unless command 7), writes the frame for `command`,
+** waits up to 3.0 s from the write for `replyLen` queued bytes while processing events,
+** then reads what is queued into szReadBuf (count in nBytesR). Command 5 also ends at once
+** when poll is found 0 in the wait: returns -1 then, nothing read, no report. Returns 1 when
+** exactly replyLen bytes were read, 0 otherwise (the caller reports). */
+int ReadExchange(unsigned char command, int replyLen);
+/* Waits 1.5 s when target is EEPROM, else 0.1 s, processing events at least once. */
+void SettleWait(void);
+/* "TIMEOUT" into the status line and the modal "INFO" popup with InfoTimeout. */
+void TimeoutReport(void);
+
+int CBF_EditConnect(int panel, int control, int event, void *callbackData, int eventData1,
+                    int eventData2);
+
+} // namespace vr
+
+#endif

@@ -1,0 +1,134 @@
+/* poll.cpp: the measurement polling loop run by Go and ended through poll, the data
+** variables and numeric displays, the 100-sample history and its array routines.
+*/
+#include "live.h"
+
+#include "../gui/gui.h"
+#include "../params/params.h"
+
+namespace vr {
+
+int poll;                      /* 1 while polling goes on; GetData sets it, Stop, close, port
+                                  set-up, transfers, GetBuff and a failed cycle clear it */
+unsigned char databuf[AnzData]; /* last accepted data packet; GetRxBufData */
+unsigned char dataDat0;        /* receiver DAT0 raw value; CopyDatatoVars */
+unsigned char dataDat1;        /* receiver DAT1 raw value; CopyDatatoVars */
+unsigned char dataNorm;        /* NORM 0..255; CopyDatatoVars */
+unsigned char dataAdjedgeL;    /* edge time, low byte; CopyDatatoVars */
+unsigned char dataAdjedgeH;    /* edge time, high byte */
+unsigned char dataAdjin0L;     /* IN0-to-IN0 time, low byte */
+unsigned char dataAdjin0H;     /* IN0-to-IN0 time, high byte */
+unsigned char dataAdjin1L;     /* active window length, low byte */
+unsigned char dataAdjin1H;     /* active window length, high byte */
+double alldata[AnzAll];        /* history, 100 samples of 5 values, newest at 495..499;
+                                  SetPanelData */
+int going;                     /* 1 while a Go callback runs; CBF_ButtonGo */
+
+static_assert(AnzData == 9, "the data packet carries nine bytes");
+static_assert(AnzAll == 500, "100 samples of DAT0, DAT1, NORM, threshold, hysteresis");
+
+static const int PauseMs = 50; /* pause between two polling cycles */
+
+void GetData(void)
+{
+    order = 5;
+    poll = 1;
+    DispVis();
+    while (poll == 1) {
+        const int r = ReadExchange(order, AnzData);
+        if (r < 0) return; // stopped while waiting for the reply
+        if (r == 1) {
+            GetRxBufData();
+            CopyDatatoVars();
+            SetPanelData();
+            ShowGraph();
+        } else {
+            TimeoutReport();
+            poll = 0;
+        }
+        ProcessSystemEvents();
+        Sleep(PauseMs);
+    }
+}
+
+void CopyDatatoVars(void)
+{
+    dataDat0 = databuf[0];
+    dataDat1 = databuf[1];
+    dataNorm = databuf[2];
+    dataAdjedgeL = databuf[3];
+    dataAdjedgeH = databuf[4];
+    dataAdjin0L = databuf[5];
+    dataAdjin0H = databuf[6];
+    dataAdjin1L = databuf[7];
+    dataAdjin1H = databuf[8];
+}
+
+void SetPanelData(void)
+{
+    const unsigned int adjedge = dataAdjedgeH * 256u + dataAdjedgeL;
+    const unsigned int adjin0 = dataAdjin0H * 256u + dataAdjin0L;
+    const unsigned int adjin1 = dataAdjin1H * 256u + dataAdjin1L;
+    // Without an IN0-to-IN0 time there is no 100 % reference: both percentages show 0.
+    SetCtrlVal(panel, PANEL_WIN, adjin0 ? static_cast<int>(100 * adjin1 / adjin0) : 0);
+    SetCtrlVal(panel, PANEL_EDGE, adjin0 ? static_cast<int>(100 * adjedge / adjin0) : 0);
+    SetCtrlVal(panel, PANEL_DAT0, dataDat0);
+    SetCtrlVal(panel, PANEL_DAT1, dataDat1);
+    SetCtrlVal(panel, PANEL_NORM, dataNorm);
+    GetCtrlVal(panel, PANEL_THRESHOLD, &threshold);
+    GetCtrlVal(panel, PANEL_HYSTERESIS, &hysteresis);
+    Shift(alldata, AnzAll, -AnzTrace, alldata);
+    alldata[AnzAll - 5] = dataDat0;
+    alldata[AnzAll - 4] = dataDat1;
+    alldata[AnzAll - 3] = dataNorm;
+    alldata[AnzAll - 2] = threshold;
+    alldata[AnzAll - 1] = hysteresis;
+}
+
+int Copy1D(const double *in, int n, double *out)
+{
+    if (n < 1) return ErrArrayLen;
+    for (int i = 0; i < n; i++) out[i] = in[i];
+    return 0;
+}
+
+int Shift(const double *in, int n, int shift, double *out)
+{
+    if (n < 1) return ErrArrayLen;
+    const int s = shift < 0 ? -shift : shift;
+    if (s >= n) return ErrShiftLen;
+    if (shift == 0) return Copy1D(in, n, out);
+    // The copying direction keeps the shift right when in and out are the same array.
+    if (shift > 0) {
+        for (int i = n - 1; i >= s; i--) out[i] = in[i - s];
+        for (int i = 0; i < s; i++) out[i] = 0.0;
+    } else {
+        for (int i = 0; i <= n - s - 1; i++) out[i] = in[i + s];
+        for (int i = n - 1; i >= n - s; i--) out[i] = 0.0;
+    }
+    return 0;
+}
+
+int CBF_ButtonGo(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_COMMIT) {
+        // A second Go while one runs would nest a second loop inside the first.
+        if (going) return 0;
+        going = 1;
+        SettleWait();
+        // The panel may have been closed during the settle wait: then no loop starts.
+        if (!quitting) GetData();
+        going = 0;
+    }
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGo);
+    return 0;
+}
+
+int CBF_ButtonStop(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_COMMIT) poll = 0;
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonStop);
+    return 0;
+}
+
+} // namespace vr

@@ -1,0 +1,103 @@
+/* transfer.cpp: the transfer target and its three toggles, and the Send and Get buttons
+** with the parameter write to and read from the sensor's RAM and EEPROM.
+*/
+#include "params.h"
+
+#include "../gui/gui.h"
+#include "../live/live.h"
+
+namespace vr {
+
+int target; /* RAM, EEPROM or DATFILE; RAM at start; written by the toggle callbacks */
+
+/* Toggle rule: the operator's toggle switched on makes its target the one lit; any toggle
+** switched off makes RAM the target, so exactly one toggle is lit afterwards. */
+static void SelectTarget(int pan, int control, int newTarget, int other1, int other2)
+{
+    int on = 0;
+    GetCtrlVal(pan, control, &on);
+    if (on) {
+        SetCtrlVal(pan, control, 1);
+        target = newTarget;
+        SetCtrlVal(pan, other1, 0);
+        SetCtrlVal(pan, other2, 0);
+    } else {
+        target = RAM;
+        SetCtrlVal(pan, PANEL_SELECT_RAM, 1);
+    }
+}
+
+int CBF_SelectRAM(int pan, int control, int event, void *, int, int)
+{
+    if (event == EVENT_VAL_CHANGED)
+        SelectTarget(pan, control, RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE);
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoSelectMEM);
+    return 0;
+}
+
+int CBF_SelectEEPROM(int pan, int control, int event, void *, int, int)
+{
+    if (event == EVENT_VAL_CHANGED)
+        SelectTarget(pan, control, EEPROM, PANEL_SELECT_RAM, PANEL_SELECT_FILE);
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoSelectMEM);
+    return 0;
+}
+
+int CBF_SelectFILE(int pan, int control, int event, void *, int, int)
+{
+    if (event == EVENT_VAL_CHANGED)
+        SelectTarget(pan, control, DATFILE, PANEL_SELECT_EEPROM, PANEL_SELECT_RAM);
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoSelectMEM);
+    return 0;
+}
+
+void SendPara(void)
+{
+    poll = 0;
+    order = target == RAM ? 1 : 2;
+    GetPanelValues();
+    CopyVarsToPP();
+    WriteExchange(order);
+}
+
+void GetPara(void)
+{
+    poll = 0;
+    // With FILE selected (a port set-up's line check) the sensor's RAM is read, as at start-up.
+    order = target == EEPROM ? 4 : 3;
+    if (ReadExchange(order, AnzPara) == 1) {
+        GetRxBufPara();
+        CopyPPtoVars();
+        SetPanelValues();
+        InitPanelValues();
+    } else {
+        TimeoutReport();
+    }
+}
+
+int CBF_ButtonSend(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_COMMIT) {
+        if (target == DATFILE)
+            SendParaToFile();
+        else
+            SendPara();
+    }
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonSend);
+    return 0;
+}
+
+int CBF_ButtonGet(int, int, int event, void *, int, int)
+{
+    if (event == EVENT_COMMIT) {
+        SettleWait();
+        if (target == DATFILE)
+            ReadParaFromFile();
+        else
+            GetPara();
+    }
+    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGet);
+    return 0;
+}
+
+} // namespace vr

@@ -1,0 +1,131 @@
+/* events.cpp: starting the run-time, the event loop and nested event processing, the
+** seconds timer, sleeping, and the program's data and document directories.
+*/
+#include "platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+QPointer<QEventLoop> runningLoop;
+bool quitRequested = false;
+int quitCode = 0;
+
+/* A fatal message while the toolkit starts (no display, no platform plugin) would abort the
+** process; it ends it instead with one line on stderr and status 255. */
+void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type != QtFatalMsg) return;
+    const QString first = msg.section(QLatin1Char('\n'), 0, 0);
+    std::fprintf(stderr, "veltrav20: the user interface cannot start: %s\n",
+                 qPrintable(first));
+    std::fflush(stderr);
+    _exit(255);
+}
+
+int copyOut(const QString &s, char *out, std::size_t capacity)
+{
+    const QByteArray bytes = QDir::toNativeSeparators(s).toLocal8Bit();
+    if (!out || capacity == 0 || static_cast<std::size_t>(bytes.size()) >= capacity) return -1;
+    std::memcpy(out, bytes.constData(), bytes.size() + 1);
+    return 0;
+}
+
+QString projectDir()
+{
+    // Beside the program in a build tree; in the data directory of an installed program.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString installed = QDir(appDir).filePath(QStringLiteral("../share/veltrav20"));
+    if (!QFileInfo::exists(QDir(appDir).filePath(QStringLiteral("Veltrav20.uir"))) &&
+        QFileInfo::exists(QDir(installed).filePath(QStringLiteral("Veltrav20.uir"))))
+        return QDir::cleanPath(installed);
+    return appDir;
+}
+
+} // namespace
+
+int InitRunTime(int argc, char *argv[])
+{
+    if (QCoreApplication::instance()) return 1;
+    static int keptArgc = argc; // QApplication keeps references to both
+    static char **keptArgv = argv;
+    QtMessageHandler previous = qInstallMessageHandler(startupMessages);
+    new QApplication(keptArgc, keptArgv);
+    qInstallMessageHandler(previous);
+    return 1;
+}
+
+int RunUserInterface(void)
+{
+    if (!quitRequested) {
+        QEventLoop loop;
+        runningLoop = &loop;
+        loop.exec();
+        runningLoop = nullptr;
+    }
+    quitRequested = false;
+    return quitCode;
+}
+
+int QuitUserInterface(int returnCode)
+{
+    quitRequested = true;
+    quitCode = returnCode;
+    if (runningLoop) runningLoop->exit(returnCode);
+    return 0;
+}
+
+int ProcessSystemEvents(void)
+{
+    if (!QCoreApplication::instance()) return -1;
+    // Dispatch what is pending; if nothing is, sleep in the event dispatcher until an event
+    // arrives, bounded by a 1 ms precise timer. A plain processEvents() here would make every
+    // wait loop spin a core at 100 %; this way a wait costs a few percent and still sees
+    // serial data within a fraction of a millisecond.
+    static QTimer *wake = nullptr;
+    if (!wake) {
+        wake = new QTimer(QCoreApplication::instance());
+        wake->setSingleShot(true);
+        wake->setTimerType(Qt::PreciseTimer);
+    }
+    wake->start(1);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return 0;
+}
+
+double Timer(void)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return clock.nsecsElapsed() / 1e9;
+}
+
+void Sleep(int milliseconds)
+{
+    if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+int GetProjectDirText(char *dir, std::size_t capacity)
+{
+    if (!QCoreApplication::instance()) return -1;
+    return copyOut(projectDir(), dir, capacity);
+}
+
+int GetDocumentDirText(char *dir, std::size_t capacity)
+{
+    if (!QCoreApplication::instance()) return -1;
+    const QString project = projectDir();
+    const QFileInfo info(project);
+    return copyOut(info.isDir() && info.isWritable() ? project : QDir::homePath(), dir, capacity);
+}

@@ -1,0 +1,671 @@
+/* panel.cpp: panels and controls on Qt Widgets: loading a panel file (Qt Designer XML) and
+** binding its callbacks by name, turning the operator's input into callback events, and the
+** value, attribute and list operations. Divisions: records and look-ups; events; loading;
+** values; attributes and lists; created controls and images.
+*/
+#include "qtpanel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QChartView>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QUiLoader>
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace vrplatform {
+namespace {
+
+/* ---- Records and look-ups ------------------------------------------------------------ */
+
+struct Panel {
+    int handle = 0;
+    QPointer<QWidget> root;
+    PanelCallbackPtr callback = nullptr;
+    std::map<int, Control> controls;
+    int nextId = 1000; // identifiers for controls created at run time
+    bool discarding = false;
+};
+
+std::map<int, std::unique_ptr<Panel>> panels;
+int nextHandle = 1;
+QPointer<QWidget> lastShown;
+const CallbackEntry *callbackTable = nullptr;
+int callbackCount = 0;
+
+const char *PropId = "ctrlId";
+const char *PropCallback = "callback";
+const int ExtraRole = Qt::UserRole + 1;
+
+Panel *findPanel(int handle)
+{
+    auto it = panels.find(handle);
+    return it == panels.end() ? nullptr : it->second.get();
+}
+
+/* The control a widget belongs to: the widget itself, an ancestor carrying an identifier
+** (a spin box's inner line edit), or the control a label is the buddy label of. */
+std::pair<Panel *, Control *> controlOf(QObject *obj)
+{
+    for (auto &entry : panels) {
+        Panel *p = entry.second.get();
+        for (auto &c : p->controls) {
+            Control &ctl = c.second;
+            for (QObject *o = obj; o; o = o->parent()) {
+                if (o == ctl.widget || (ctl.label && o == ctl.label)) return {p, &ctl};
+                if (o == p->root) break;
+            }
+        }
+    }
+    return {nullptr, nullptr};
+}
+
+void raise(Panel *p, Control *c, int event)
+{
+    if (c->callback) c->callback(p->handle, c->id, event, nullptr, 0, 0);
+}
+
+/* ---- Events -------------------------------------------------------------------------- */
+
+/* Watches the whole application for the operator's right clicks (also on dimmed controls,
+** which Qt otherwise passes to their parent), for Enter in numeric inputs, and for the
+** close request of a panel. */
+class EventWatch : public QObject {
+public:
+    bool eventFilter(QObject *obj, QEvent *ev) override
+    {
+        switch (ev->type()) {
+        case QEvent::ContextMenu: {
+            auto pc = controlOf(obj);
+            if (!pc.second) return false;
+            raise(pc.first, pc.second, EVENT_RIGHT_CLICK);
+            return true; // no built-in context menu
+        }
+        case QEvent::KeyPress: {
+            auto *key = static_cast<QKeyEvent *>(ev);
+            if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+            auto *spin = qobject_cast<QSpinBox *>(obj);
+            if (!spin || spin->isReadOnly()) return false;
+            auto pc = controlOf(obj);
+            if (!pc.second || pc.second->widget != spin) return false;
+            // Enter commits also an unchanged value (committing a port number again is how
+            // the operator retries); the value change it may cause must not commit twice.
+            enterActive = true;
+            spin->interpretText();
+            enterActive = false;
+            raise(pc.first, pc.second, EVENT_COMMIT);
+            return false;
+        }
+        case QEvent::Close: {
+            for (auto &entry : panels) {
+                Panel *p = entry.second.get();
+                if (obj != p->root || p->discarding) continue;
+                ev->ignore();
+                if (p->callback) p->callback(p->handle, EVENT_CLOSE, nullptr, 0, 0);
+                return true;
+            }
+            return false;
+        }
+        default: return false;
+        }
+    }
+    bool enterActive = false;
+};
+
+EventWatch *watch()
+{
+    static EventWatch *w = nullptr;
+    if (!w) {
+        w = new EventWatch;
+        w->setParent(qApp);
+        qApp->installEventFilter(w);
+    }
+    return w;
+}
+
+/* Connects the operator-only signals of a control to its callback. Program writes block
+** these signals, so they never raise a callback. */
+void wire(Panel *p, Control &c)
+{
+    const int handle = p->handle, id = c.id;
+    auto fire = [handle, id](int event) {
+        if (Control *ctl = findControl(handle, id)) {
+            if (ctl->callback) ctl->callback(handle, id, event, nullptr, 0, 0);
+        }
+    };
+    QWidget *w = c.widget;
+    switch (c.kind) {
+    case Kind::Button:
+        QObject::connect(static_cast<QPushButton *>(w), &QPushButton::clicked, w,
+                         [fire] { fire(EVENT_COMMIT); });
+        break;
+    case Kind::Toggle:
+        QObject::connect(static_cast<QPushButton *>(w), &QPushButton::clicked, w,
+                         [fire] { fire(EVENT_VAL_CHANGED); });
+        break;
+    case Kind::Switch:
+        QObject::connect(static_cast<QCheckBox *>(w), &QCheckBox::clicked, w,
+                         [fire] { fire(EVENT_COMMIT); });
+        break;
+    case Kind::Ring:
+        QObject::connect(static_cast<QComboBox *>(w), &QComboBox::activated, w,
+                         [fire] { fire(EVENT_COMMIT); });
+        break;
+    case Kind::Numeric: {
+        auto *spin = static_cast<QSpinBox *>(w);
+        spin->setKeyboardTracking(false); // a change counts at Enter, a step or focus-out
+        QObject::connect(spin, &QSpinBox::valueChanged, w, [fire] {
+            if (!watch()->enterActive) fire(EVENT_COMMIT);
+        });
+        break;
+    }
+    default: break;
+    }
+}
+
+Kind kindOf(QWidget *w)
+{
+    if (auto *b = qobject_cast<QPushButton *>(w)) return b->isCheckable() ? Kind::Toggle : Kind::Button;
+    if (qobject_cast<QCheckBox *>(w)) return Kind::Switch;
+    if (qobject_cast<QSpinBox *>(w)) return Kind::Numeric;
+    if (qobject_cast<QComboBox *>(w)) return Kind::Ring;
+    if (qobject_cast<QLineEdit *>(w)) return Kind::Text;
+    if (qobject_cast<QLabel *>(w)) return Kind::TextMsg;
+    if (qobject_cast<QChartView *>(w)) return Kind::Chart;
+    return Kind::Decoration;
+}
+
+/* ---- Loading ------------------------------------------------------------------------- */
+
+/* Creates the chart views the panel file names, which the stock loader does not know. */
+class Loader : public QUiLoader {
+public:
+    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
+    {
+        if (className == QLatin1String("QChartView")) {
+            auto *view = new QChartView(parent);
+            view->setObjectName(name);
+            return view;
+        }
+        return QUiLoader::createWidget(className, parent, name);
+    }
+};
+
+bool lookUp(const QString &name, CtrlCallbackPtr *ctrl, PanelCallbackPtr *pan)
+{
+    for (int i = 0; i < callbackCount; i++) {
+        if (name == QLatin1String(callbackTable[i].name)) {
+            if (ctrl) *ctrl = callbackTable[i].control;
+            if (pan) *pan = callbackTable[i].panel;
+            return true;
+        }
+    }
+    return false;
+}
+
+void setRingItems(QComboBox *ring)
+{
+    const QStringList values = ring->property("itemValues").toString().split(
+        QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int i = 0; i < ring->count(); i++)
+        ring->setItemData(i, i < values.size() ? values[i].trimmed().toInt() : i);
+}
+
+int stringOut(const QString &s, char *out, std::size_t capacity)
+{
+    if (!out || capacity == 0) return -1;
+    const QByteArray bytes = s.toLocal8Bit();
+    const std::size_t n = qMin<std::size_t>(bytes.size(), capacity - 1);
+    std::memcpy(out, bytes.constData(), n);
+    out[n] = '\0';
+    return 0;
+}
+
+} // namespace
+
+Control *findControl(int panel, int control)
+{
+    Panel *p = findPanel(panel);
+    if (!p) return nullptr;
+    auto it = p->controls.find(control);
+    if (it == p->controls.end() || !it->second.widget) return nullptr;
+    return &it->second;
+}
+
+QWidget *panelWidget(int panel)
+{
+    Panel *p = findPanel(panel);
+    return p ? p->root.data() : nullptr;
+}
+
+QWidget *activePanelWidget() { return lastShown.data(); }
+
+} // namespace vrplatform
+
+using namespace vrplatform;
+
+void BindCallbacks(const CallbackEntry *table, int count)
+{
+    callbackTable = table;
+    callbackCount = count;
+}
+
+int LoadPanel(int, const char *fileName, int panelId)
+{
+    if (!qApp) return -5;
+    QString path = QString::fromLocal8Bit(fileName);
+    if (QFileInfo(path).isRelative()) {
+        char dir[1024];
+        GetProjectDirText(dir, sizeof dir);
+        path = QDir(QString::fromLocal8Bit(dir)).filePath(path);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    Loader loader;
+    std::unique_ptr<QWidget> root(loader.load(&file));
+    if (!root || root->property("panelId").toInt() != panelId) return -2;
+
+    auto p = std::make_unique<Panel>();
+    p->handle = nextHandle;
+    const QString panelCb = root->property(PropCallback).toString();
+    if (!panelCb.isEmpty() && (!lookUp(panelCb, nullptr, &p->callback) || !p->callback))
+        return -3;
+
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        const QVariant idProp = w->property(PropId);
+        if (!idProp.isValid()) continue;
+        Control c;
+        c.id = idProp.toInt();
+        if (c.id <= 0 || p->controls.count(c.id)) return -2;
+        c.widget = w;
+        c.kind = kindOf(w);
+        const QString cb = w->property(PropCallback).toString();
+        if (!cb.isEmpty() && (!lookUp(cb, &c.callback, nullptr) || !c.callback)) return -3;
+        if (c.kind == Kind::Ring) setRingItems(static_cast<QComboBox *>(w));
+        w->setContextMenuPolicy(Qt::DefaultContextMenu);
+        p->controls[c.id] = c;
+    }
+    for (QLabel *label : root->findChildren<QLabel *>()) {
+        if (!label->buddy()) continue;
+        for (auto &c : p->controls)
+            if (c.second.widget == label->buddy()) c.second.label = label;
+    }
+    watch();
+    for (auto &c : p->controls) wire(p.get(), c.second);
+    p->root = root.release();
+    const int handle = p->handle;
+    panels[handle] = std::move(p);
+    nextHandle++;
+    return handle;
+}
+
+int DisplayPanel(int panel)
+{
+    QWidget *root = panelWidget(panel);
+    if (!root) return -1;
+    root->show();
+    root->raise();
+    root->activateWindow();
+    lastShown = root;
+    return 0;
+}
+
+int DiscardPanel(int panel)
+{
+    Panel *p = findPanel(panel);
+    if (!p) return -1;
+    p->discarding = true;
+    delete p->root.data();
+    panels.erase(panel);
+    return 0;
+}
+
+/* ---- Values ----------------------------------------------------------------------------- */
+
+namespace {
+
+/* The value a numeric input holds, including digits typed but not yet entered; reading it
+** has no side effect on the control. */
+int numericValue(QSpinBox *spin)
+{
+    bool ok = false;
+    const int typed = spin->locale().toInt(spin->cleanText(), &ok);
+    if (ok && typed >= spin->minimum() && typed <= spin->maximum()) return typed;
+    return spin->value();
+}
+
+int readInt(int panel, int control, int *value)
+{
+    Control *c = findControl(panel, control);
+    if (!c || !value) return -1;
+    QWidget *w = c->widget;
+    switch (c->kind) {
+    case Kind::Toggle:
+    case Kind::Switch: *value = static_cast<QAbstractButton *>(w)->isChecked() ? 1 : 0; return 0;
+    case Kind::Numeric: *value = numericValue(static_cast<QSpinBox *>(w)); return 0;
+    case Kind::Ring: {
+        auto *ring = static_cast<QComboBox *>(w);
+        if (ring->currentIndex() < 0) return -1;
+        *value = ring->currentData().toInt();
+        return 0;
+    }
+    case Kind::Text:
+    case Kind::TextMsg: {
+        bool ok = false;
+        const QString t = c->kind == Kind::Text ? static_cast<QLineEdit *>(w)->text()
+                                                : static_cast<QLabel *>(w)->text();
+        *value = t.trimmed().toInt(&ok);
+        return ok ? 0 : -1;
+    }
+    default: return -1;
+    }
+}
+
+/* Selects the item with `value`; a value no item has gets an extra item of its own, and
+** extra items of earlier values go. */
+void selectRingValue(QComboBox *ring, int value)
+{
+    for (int i = ring->count() - 1; i >= 0; i--)
+        if (ring->itemData(i, ExtraRole).toBool() && ring->itemData(i).toInt() != value)
+            ring->removeItem(i);
+    int index = ring->findData(value);
+    if (index < 0) {
+        ring->addItem(QStringLiteral("raw %1").arg(value), value);
+        index = ring->count() - 1;
+        ring->setItemData(index, true, ExtraRole);
+    }
+    ring->setCurrentIndex(index);
+}
+
+int writeInt(int panel, int control, int value)
+{
+    Control *c = findControl(panel, control);
+    if (!c) return -1;
+    QWidget *w = c->widget;
+    const QSignalBlocker block(w);
+    switch (c->kind) {
+    case Kind::Toggle:
+    case Kind::Switch: static_cast<QAbstractButton *>(w)->setChecked(value != 0); return 0;
+    case Kind::Numeric: static_cast<QSpinBox *>(w)->setValue(value); return 0;
+    case Kind::Ring: selectRingValue(static_cast<QComboBox *>(w), value); return 0;
+    case Kind::Text: static_cast<QLineEdit *>(w)->setText(QString::number(value)); return 0;
+    case Kind::TextMsg: static_cast<QLabel *>(w)->setText(QString::number(value)); return 0;
+    default: return -1;
+    }
+}
+
+} // namespace
+
+int GetCtrlVal(int panel, int control, unsigned char *value)
+{
+    int v = 0;
+    const int r = readInt(panel, control, &v);
+    if (r >= 0 && value) *value = static_cast<unsigned char>(v & 0xFF);
+    return r;
+}
+
+int GetCtrlVal(int panel, int control, int *value) { return readInt(panel, control, value); }
+
+int GetCtrlVal(int panel, int control, double *value)
+{
+    int v = 0;
+    const int r = readInt(panel, control, &v);
+    if (r >= 0 && value) *value = v;
+    return r;
+}
+
+int GetCtrlValText(int panel, int control, char *text, std::size_t capacity)
+{
+    Control *c = findControl(panel, control);
+    if (!c || !text || capacity == 0) return -1;
+    switch (c->kind) {
+    case Kind::Text: return stringOut(static_cast<QLineEdit *>(c->widget.data())->text(), text, capacity);
+    case Kind::TextMsg: return stringOut(static_cast<QLabel *>(c->widget.data())->text(), text, capacity);
+    case Kind::Ring:
+        return stringOut(static_cast<QComboBox *>(c->widget.data())->currentText(), text, capacity);
+    default: {
+        int v = 0;
+        if (readInt(panel, control, &v) < 0) return -1;
+        return stringOut(QString::number(v), text, capacity);
+    }
+    }
+}
+
+int SetCtrlVal(int panel, int control, int value) { return writeInt(panel, control, value); }
+int SetCtrlVal(int panel, int control, unsigned char value)
+{
+    return writeInt(panel, control, value);
+}
+int SetCtrlVal(int panel, int control, double value)
+{
+    return writeInt(panel, control, qRound(value));
+}
+
+int SetCtrlVal(int panel, int control, const char *text)
+{
+    Control *c = findControl(panel, control);
+    if (!c || !text) return -1;
+    const QString s = QString::fromLocal8Bit(text);
+    const QSignalBlocker block(c->widget);
+    switch (c->kind) {
+    case Kind::Text: static_cast<QLineEdit *>(c->widget.data())->setText(s); return 0;
+    case Kind::TextMsg: {
+        auto *label = static_cast<QLabel *>(c->widget.data());
+        label->setText(s);
+        label->adjustSize();
+        return 0;
+    }
+    default: {
+        bool ok = false;
+        const int v = s.trimmed().toInt(&ok);
+        return ok ? writeInt(panel, control, v) : -1;
+    }
+    }
+}
+
+/* ---- Attributes and lists ----------------------------------------------------------------- */
+
+namespace {
+
+/* Colours, font and frame colour live in dynamic properties and are turned into one style
+** sheet, so each can be changed on its own and read back. */
+void restyle(QWidget *w)
+{
+    QString css;
+    const QVariant text = w->property("vrTextColor"), bg = w->property("vrBgColor"),
+                   frame = w->property("vrFrameColor");
+    if (text.isValid()) css += QStringLiteral("color: #%1;").arg(text.toInt(), 6, 16, QLatin1Char('0'));
+    if (bg.isValid()) {
+        if (bg.toInt() == VAL_TRANSPARENT)
+            css += QStringLiteral("background: transparent;");
+        else
+            css += QStringLiteral("background-color: #%1;").arg(bg.toInt(), 6, 16, QLatin1Char('0'));
+    }
+    if (frame.isValid())
+        css += QStringLiteral("border: 2px solid #%1;").arg(frame.toInt(), 6, 16, QLatin1Char('0'));
+    w->setStyleSheet(css.isEmpty() ? QString() : QStringLiteral("%1 { %2 }")
+                                                     .arg(QLatin1String(w->metaObject()->className()), css));
+}
+
+} // namespace
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value)
+{
+    Control *c = findControl(panel, control);
+    if (!c) return -1;
+    QWidget *w = c->widget;
+    switch (attribute) {
+    case ATTR_VISIBLE:
+        w->setVisible(value != 0);
+        if (c->label) c->label->setVisible(value != 0);
+        return 0;
+    case ATTR_DIMMED:
+        w->setEnabled(value == 0);
+        if (c->label) c->label->setEnabled(value == 0);
+        return 0;
+    case ATTR_LEFT: w->move(value, w->y()); return 0;
+    case ATTR_TOP: w->move(w->x(), value); return 0;
+    case ATTR_FRAME_COLOR: w->setProperty("vrFrameColor", value); restyle(w); return 0;
+    case ATTR_TEXT_COLOR: w->setProperty("vrTextColor", value); restyle(w); return 0;
+    case ATTR_TEXT_BGCOLOR: w->setProperty("vrBgColor", value); restyle(w); return 0;
+    case ATTR_TEXT_POINT_SIZE: {
+        if (value <= 0) return -1;
+        QFont f = w->font();
+        f.setPointSize(value);
+        w->setFont(f);
+        w->adjustSize();
+        return 0;
+    }
+    case ATTR_POINTS_PER_SCREEN:
+        if (c->kind != Kind::Chart || value < 2) return -1;
+        w->setProperty("vrPointsPerScreen", value);
+        return 0;
+    default: return -1;
+    }
+}
+
+int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
+{
+    Control *c = findControl(panel, control);
+    if (!c || !text) return -1;
+    const QString s = QString::fromLocal8Bit(text);
+    switch (attribute) {
+    case ATTR_LABEL_TEXT:
+        if (c->label) c->label->setText(s);
+        else if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data())) b->setText(s);
+        else return -1;
+        return 0;
+    case ATTR_TEXT_FONT: {
+        // "NIApp" names the standard application font.
+        QFont f = c->widget->font();
+        f.setFamily(s == QLatin1String("NIApp") ? QApplication::font().family() : s);
+        c->widget->setFont(f);
+        c->widget->setProperty("vrFontName", s);
+        return 0;
+    }
+    default: return -1;
+    }
+}
+
+int GetCtrlAttribute(int panel, int control, int attribute, int *value)
+{
+    Control *c = findControl(panel, control);
+    if (!c || !value) return -1;
+    QWidget *w = c->widget;
+    auto prop = [&](const char *name) {
+        const QVariant v = w->property(name);
+        if (!v.isValid()) return -1;
+        *value = v.toInt();
+        return 0;
+    };
+    switch (attribute) {
+    case ATTR_VISIBLE: *value = w->isHidden() ? 0 : 1; return 0;
+    case ATTR_DIMMED: *value = w->isEnabled() ? 0 : 1; return 0;
+    case ATTR_LEFT: *value = w->x(); return 0;
+    case ATTR_TOP: *value = w->y(); return 0;
+    case ATTR_TEXT_POINT_SIZE: *value = w->font().pointSize(); return 0;
+    case ATTR_FRAME_COLOR: return prop("vrFrameColor");
+    case ATTR_TEXT_COLOR: return prop("vrTextColor");
+    case ATTR_TEXT_BGCOLOR: return prop("vrBgColor");
+    case ATTR_POINTS_PER_SCREEN: return prop("vrPointsPerScreen");
+    default: return -1;
+    }
+}
+
+int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std::size_t capacity)
+{
+    Control *c = findControl(panel, control);
+    if (!c) return -1;
+    switch (attribute) {
+    case ATTR_LABEL_TEXT:
+        if (c->label) return stringOut(c->label->text(), text, capacity);
+        if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data()))
+            return stringOut(b->text(), text, capacity);
+        return -1;
+    case ATTR_TEXT_FONT: {
+        const QVariant v = c->widget->property("vrFontName");
+        return stringOut(v.isValid() ? v.toString() : c->widget->font().family(), text, capacity);
+    }
+    default: return -1;
+    }
+}
+
+int ReplaceListItem(int panel, int control, int index, const char *label, int value)
+{
+    Control *c = findControl(panel, control);
+    if (!c || c->kind != Kind::Ring || !label) return -1;
+    auto *ring = static_cast<QComboBox *>(c->widget.data());
+    const QSignalBlocker block(ring);
+    if (index < 0 || index > ring->count()) return -1;
+    if (index == ring->count()) ring->addItem(QString(), value);
+    ring->setItemText(index, QString::fromLocal8Bit(label));
+    ring->setItemData(index, value);
+    return 0;
+}
+
+int GetNumListItems(int panel, int control, int *count)
+{
+    Control *c = findControl(panel, control);
+    if (!c || c->kind != Kind::Ring || !count) return -1;
+    *count = static_cast<QComboBox *>(c->widget.data())->count();
+    return 0;
+}
+
+int GetListItem(int panel, int control, int index, char *label, std::size_t capacity, int *value)
+{
+    Control *c = findControl(panel, control);
+    if (!c || c->kind != Kind::Ring) return -1;
+    auto *ring = static_cast<QComboBox *>(c->widget.data());
+    if (index < 0 || index >= ring->count()) return -1;
+    if (value) *value = ring->itemData(index).toInt();
+    return label ? stringOut(ring->itemText(index), label, capacity) : 0;
+}
+
+/* ---- Created controls and images ------------------------------------------------------------ */
+
+int NewCtrl(int panel, int style, const char *label, int top, int left)
+{
+    Panel *p = findPanel(panel);
+    if (!p || !p->root || style != CTRL_TEXT_MSG) return -1;
+    auto *text = new QLabel(p->root);
+    if (label && *label) text->setToolTip(QString::fromLocal8Bit(label));
+    text->move(left, top);
+    text->show();
+    Control c;
+    c.id = p->nextId++;
+    c.kind = Kind::TextMsg;
+    c.widget = text;
+    text->setProperty(PropId, c.id);
+    p->controls[c.id] = c;
+    return c.id;
+}
+
+int DisplayImageFile(int panel, int control, const char *fileName)
+{
+    Control *c = findControl(panel, control);
+    auto *picture = c ? qobject_cast<QLabel *>(c->widget.data()) : nullptr;
+    if (!picture || !fileName) return -1;
+    QString path = QString::fromLocal8Bit(fileName);
+    if (QFileInfo(path).isRelative()) {
+        char dir[1024];
+        GetProjectDirText(dir, sizeof dir);
+        path = QDir(QString::fromLocal8Bit(dir)).filePath(path);
+    }
+    QPixmap image;
+    if (!image.load(path)) return -1;
+    picture->setPixmap(image);
+    return 0;
+}

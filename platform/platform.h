@@ -1,0 +1,245 @@
+/* platform.h: the services the program logic uses for its panel, event loop, popups,
+** serial port, timer, files and graphs. The one header of platform/ that the logic includes;
+** no Qt type appears here. Implementation files: panel.cpp, events.cpp, popups.cpp,
+** serial.cpp, files.cpp, graphs.cpp.
+**
+** Conventions: every operation returns 0 or more on success and a negative code on failure
+** unless its comment says otherwise. Colours are 0xRRGGBB. A value, attribute or list item
+** the program writes never raises a control callback; only the operator's input does.
+*/
+#ifndef PLATFORM_H
+#define PLATFORM_H
+
+#include <cstddef>
+
+/* ---- Events and callbacks ---------------------------------------------------------- */
+
+enum {
+    EVENT_COMMIT = 1,      /* button press or shortcut, numeric Enter/step/changed focus-out,
+                              ring selection, switch toggle */
+    EVENT_VAL_CHANGED = 2, /* target toggles: the operator switched the toggle */
+    EVENT_RIGHT_CLICK = 5, /* right click (context-menu request) on any control, dimmed or not */
+    EVENT_CLOSE = 11       /* the operator asked to close the panel */
+};
+
+typedef int (*CtrlCallbackPtr)(int panel, int control, int event, void *callbackData,
+                               int eventData1, int eventData2);
+typedef int (*PanelCallbackPtr)(int panel, int event, void *callbackData, int eventData1,
+                                int eventData2);
+
+/* One row of the program's table of callbacks: a name as the panel file gives it and
+** either a control callback or a panel callback. */
+struct CallbackEntry {
+    const char *name;
+    CtrlCallbackPtr control;
+    PanelCallbackPtr panel;
+};
+
+/* ---- Run-time start, panels and the event loop -------------------------------------- */
+
+/* Starts the run-time (the toolkit application) unless one already runs.
+** Returns 1 on success, 0 when it cannot start (no display); then one line on stderr. */
+int InitRunTime(int argc, char *argv[]);
+
+/* Remembers the table through which LoadPanel binds callbacks by name. */
+void BindCallbacks(const CallbackEntry *table, int count);
+
+/* Loads panel `panelId` of the panel file `fileName` (a relative name is taken from the
+** project directory). Returns a positive handle, or a negative code when the file is
+** missing or malformed, names an unknown callback, or a control lacks its identifier. */
+int LoadPanel(int parentPanel, const char *fileName, int panelId);
+int DisplayPanel(int panel);
+int DiscardPanel(int panel);
+
+/* Dispatches events to the callbacks until QuitUserInterface is called, then returns its
+** code. Returns at once if QuitUserInterface was called before (for example from a callback
+** nested in a wait during start-up). */
+int RunUserInterface(void);
+/* Ends RunUserInterface once control returns to it; safe to call from a callback nested
+** inside ProcessSystemEvents. */
+int QuitUserInterface(int returnCode);
+
+/* Dispatches the events pending now, running their callbacks nested in the caller, and
+** returns. When nothing is pending it sleeps until an event arrives, for at most about one
+** millisecond, so a wait loop that calls it continuously uses a few percent of a core
+** instead of all of it, and still sees new serial data within a fraction of a millisecond. */
+int ProcessSystemEvents(void);
+
+/* ---- Control values ----------------------------------------------------------------- */
+
+/* Read a control's value. The overload fixes the width written: reading into an 8-bit
+** variable writes exactly that byte (the low 8 bits of the control's value). Strings are
+** cut to fit the array and always NUL-terminated. */
+int GetCtrlVal(int panel, int control, unsigned char *value);
+int GetCtrlVal(int panel, int control, int *value);
+int GetCtrlVal(int panel, int control, double *value);
+int GetCtrlValText(int panel, int control, char *text, std::size_t capacity);
+template <std::size_t N> inline int GetCtrlVal(int panel, int control, char (&text)[N])
+{
+    return GetCtrlValText(panel, control, text, N);
+}
+
+/* Write a control's value; never raises the control's callback. A ring given a value that
+** none of its items has shows an extra item labelled "raw <value>", so that the value reads
+** back unchanged. A numeric control keeps values inside its range. */
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, unsigned char value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const char *text);
+
+enum {
+    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it */
+    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it */
+    ATTR_LEFT,             /* int, pixels */
+    ATTR_TOP,              /* int, pixels */
+    ATTR_FRAME_COLOR,      /* int colour */
+    ATTR_LABEL_TEXT,       /* string */
+    ATTR_TEXT_FONT,        /* string; "NIApp" is the standard application font */
+    ATTR_TEXT_COLOR,       /* int colour */
+    ATTR_TEXT_POINT_SIZE,  /* int, points */
+    ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
+    ATTR_POINTS_PER_SCREEN /* int, strip charts */
+};
+enum { ATTR_TRACE_VISIBLE = 100 }; /* SetTraceAttribute: int 0/1 */
+
+enum { VAL_TRANSPARENT = 0x1000000 };
+
+int SetCtrlAttribute(int panel, int control, int attribute, int value);
+int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
+/* Reads an int attribute back (visibility, dimming, position, colours, point size, points
+** per screen); -1 for an unknown control or attribute. */
+int GetCtrlAttribute(int panel, int control, int attribute, int *value);
+int GetCtrlAttributeText(int panel, int control, int attribute, char *text,
+                         std::size_t capacity);
+
+/* Replaces item `index` of a ring by (label, value); an index one past the end appends. */
+int ReplaceListItem(int panel, int control, int index, const char *label, int value);
+/* Number of items of a ring, and the label and value of one item (for tests and checks). */
+int GetNumListItems(int panel, int control, int *count);
+int GetListItem(int panel, int control, int index, char *label, std::size_t capacity,
+                int *value);
+
+enum { CTRL_TEXT_MSG = 1 };
+/* Creates a control of `style` on the panel at (top, left); returns its new identifier. */
+int NewCtrl(int panel, int style, const char *label, int top, int left);
+/* Shows an image file in a picture control; a relative name is taken from the project
+** directory. Negative when the file cannot be read; the picture then stays empty. */
+int DisplayImageFile(int panel, int control, const char *fileName);
+
+/* ---- Popups ------------------------------------------------------------------------- */
+
+/* Modal message with an OK button; title and text shown exactly as given (spaces and line
+** feeds kept). Returns when the operator closes it. */
+int MessagePopup(const char *title, const char *text);
+
+/* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
+** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
+** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
+** negative for an error; on 1 or 2 the full path is in pathOut (cut to pathCapacity,
+** NUL-terminated). */
+int FileSelectPopupText(const char *defaultDir, const char *defaultFile,
+                        const char *fileTypeList, const char *title, int buttonLabel,
+                        int restrictDirectory, int restrictExtension, int allowCancel,
+                        int allowMakeDirectory, char *pathOut, std::size_t pathCapacity);
+template <std::size_t N>
+inline int FileSelectPopup(const char *defaultDir, const char *defaultFile,
+                           const char *fileTypeList, const char *title, int buttonLabel,
+                           int restrictDirectory, int restrictExtension, int allowCancel,
+                           int allowMakeDirectory, char (&pathOut)[N])
+{
+    return FileSelectPopupText(defaultDir, defaultFile, fileTypeList, title, buttonLabel,
+                               restrictDirectory, restrictExtension, allowCancel,
+                               allowMakeDirectory, pathOut, N);
+}
+enum { VAL_OK_BUTTON = 0 };
+
+/* ---- Time and system ---------------------------------------------------------------- */
+
+/* Seconds since an arbitrary origin, monotonic, as a double. */
+double Timer(void);
+/* Suspends the thread; no events are processed meanwhile. */
+void Sleep(int milliseconds);
+/* The directory the program's data (panel file, logo) is loaded from: the program's own
+** directory, or for an installed program its data directory. */
+int GetProjectDirText(char *dir, std::size_t capacity);
+template <std::size_t N> inline int GetProjectDir(char (&dir)[N])
+{
+    return GetProjectDirText(dir, N);
+}
+/* A directory the operator can write: the project directory where writable, else home. */
+int GetDocumentDirText(char *dir, std::size_t capacity);
+template <std::size_t N> inline int GetDocumentDir(char (&dir)[N])
+{
+    return GetDocumentDirText(dir, N);
+}
+
+/* ---- Serial port -------------------------------------------------------------------- */
+/* Port n is the device named by the environment variable VELTRAV20_COM<n> if set, else
+** /dev/ttyS<n-1> (COM<n> on Windows). Open failures: n outside 1..255 -> -2, no such
+** device -> -6, permission denied or in use by another program -> -7, otherwise -1.
+** After a read, write or resource error (the device vanished) the port is closed, so that
+** every later operation returns a negative value until it is opened again. */
+
+int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
+int CloseCom(int port); /* fine for a port that is not open */
+int SetComTime(int port, double timeoutSeconds);
+int SetCTSMode(int port, int mode);
+int FlushInQ(int port);
+int FlushOutQ(int port);
+/* Queues count bytes for sending; returns the number accepted, negative on error. */
+int ComWrt(int port, const unsigned char *buffer, int count);
+/* Bytes received and queued (never more than the input queue size), negative on error. */
+int GetInQLen(int port);
+/* Reads up to count queued bytes, never more than capacity; returns the number read,
+** negative on error. Does not wait. */
+int ComRdBounded(int port, unsigned char *buffer, std::size_t capacity, int count);
+template <std::size_t N> inline int ComRd(int port, unsigned char (&buffer)[N], int count)
+{
+    return ComRdBounded(port, buffer, N, count);
+}
+
+/* ---- Array files -------------------------------------------------------------------- */
+
+enum { VAL_DOUBLE = 4, VAL_UNSIGNED_CHAR = 8 }; /* element data types */
+enum { VAL_ASCII = 1 };                         /* file type: text */
+enum { VAL_TRUNCATE = 0 };                      /* file action: replace the contents */
+
+/* Writes numElements unsigned bytes as text, atomically: the old file stays intact unless
+** the whole new file was written. Returns 0, or negative with GetFileErrorText set. */
+int ArrayToFile(const char *fileName, const unsigned char *array, int dataType,
+                int numElements, int numGroups, int dataOrder, int fileLayout,
+                int separation, int fieldWidth, int fileType, int fileAction);
+/* Reads exactly numElements whole numbers 0..255 from a text file into array. All or
+** nothing: on any failure (unreadable, too large, too few or too many values, a value that
+** is not a whole number in 0..255) array is untouched and the result is negative with
+** GetFileErrorText set. */
+int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
+                int numGroups, int dataOrder, int fileLayout, int fileType);
+/* Text of the last ArrayToFile/FileToArray failure (empty after a success). */
+const char *GetFileErrorText(void);
+
+/* ---- Graphs ------------------------------------------------------------------------- */
+
+enum { VAL_DELETE_ALL = -1, VAL_IMMEDIATE_DRAW = 1 };
+enum { VAL_STEP_PLOT = 5 }; /* plot style: each value held as a horizontal step */
+
+/* Plots n values of y (unsigned bytes) against their index; returns a plot handle. */
+int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, int plotStyle,
+          int pointStyle, int lineStyle, int pointFrequency, int color);
+/* Appends to a strip chart: y holds the values of all traces interleaved (trace 1 first);
+** n values from `start`, `skip` values skipped between two taken. */
+int PlotStripChart(int panel, int control, const double *y, int n, int start, int skip,
+                   int dataType);
+int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
+int SetTraceAttribute(int panel, int control, int trace, int attribute, int value);
+
+/* For checks: number of plots on a graph; the values of plot `index` (oldest plot first)
+** or of a strip chart trace (1-based), and its colour. Return the number of values. */
+int GetGraphPlotCount(int panel, int control);
+int GetGraphPlotData(int panel, int control, int index, double *values, int capacity,
+                     int *color);
+int GetStripChartTrace(int panel, int control, int trace, double *values, int capacity,
+                       int *visible);
+
+#endif

@@ -1,0 +1,57 @@
+/* popups.cpp: the modal message popup and the modal file dialog.
+*/
+#include "qtpanel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstring>
+
+using namespace vrplatform;
+
+int MessagePopup(const char *title, const char *text)
+{
+    if (!qApp) return -1;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(title ? title : ""),
+                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok,
+                    activePanelWidget());
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return 0;
+}
+
+int FileSelectPopupText(const char *defaultDir, const char *defaultFile,
+                        const char *fileTypeList, const char *title, int,
+                        int, int restrictExtension, int allowCancel,
+                        int allowMakeDirectory, char *pathOut, std::size_t pathCapacity)
+{
+    if (!qApp || !pathOut || pathCapacity == 0) return -1;
+    const QString filter = QString::fromLocal8Bit(fileTypeList ? fileTypeList : "*");
+    QFileDialog dialog(activePanelWidget(), QString::fromLocal8Bit(title ? title : ""),
+                       QString::fromLocal8Bit(defaultDir ? defaultDir : ""), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly, allowMakeDirectory == 0);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+    if (!allowCancel) dialog.setLabelText(QFileDialog::Reject, QString());
+    // The only extension allowed; a name typed without it gets it.
+    const QString ext = filter.startsWith(QLatin1String("*.")) ? filter.mid(2) : QString();
+    if (restrictExtension && !ext.isEmpty()) dialog.setDefaultSuffix(ext);
+    if (defaultFile && *defaultFile) dialog.selectFile(QString::fromLocal8Bit(defaultFile));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
+
+    QString path = dialog.selectedFiles().constFirst();
+    if (restrictExtension && !ext.isEmpty() &&
+        QFileInfo(path).suffix().compare(ext, Qt::CaseInsensitive) != 0)
+        path += QLatin1Char('.') + ext;
+    const QByteArray bytes = QDir::toNativeSeparators(path).toLocal8Bit();
+    // A path cut to fit would name another file: refuse it instead.
+    if (static_cast<std::size_t>(bytes.size()) >= pathCapacity) return -1;
+    std::memcpy(pathOut, bytes.constData(), bytes.size() + 1);
+    return QFileInfo(path).isFile() ? 1 : 2;
+}

@@ -1,0 +1,48 @@
+/* qtpanel.h: what the platform's service files share about loaded panels: the record of a
+** panel and of each of its controls, and the look-ups by handle and identifier.
+** Internal to platform/; the logic never includes it.
+*/
+#ifndef QTPANEL_H
+#define QTPANEL_H
+
+#include "platform.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace vrplatform {
+
+/* What a control is, decided from its widget class when the panel is loaded. */
+enum class Kind {
+    Button,     // QPushButton: commit on press or shortcut
+    Toggle,     // checkable QPushButton: value changed on the operator's switch, 0/1
+    Switch,     // QCheckBox: commit on the operator's switch, 0/1
+    Numeric,    // QSpinBox: input (commit) or, read-only, an indicator
+    Ring,       // QComboBox: items with integer values, commit on selection
+    Text,       // QLineEdit: string indicator
+    TextMsg,    // QLabel carrying an identifier: text message or picture
+    Decoration, // QFrame
+    Chart       // QChartView: graph or strip chart
+};
+
+struct Control {
+    int id = 0;
+    Kind kind = Kind::Decoration;
+    QPointer<QWidget> widget;
+    QPointer<QLabel> label; // the label whose buddy this control is, if any
+    CtrlCallbackPtr callback = nullptr;
+};
+
+/* Looks up a control of a loaded panel; nullptr if the panel or the control is unknown. */
+Control *findControl(int panel, int control);
+/* The top-level widget of a loaded panel, or nullptr. */
+QWidget *panelWidget(int panel);
+/* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
+QWidget *activePanelWidget();
+
+} // namespace vrplatform
+
+#endif
