@@ -10,7 +10,8 @@
 #include <QSaveFile>
 #include <QString>
 
-namespace {
+namespace
+{
 
 /* A parameter file is about a hundred bytes; anything far larger is not one of ours and is
 ** refused before it is read into memory. */
@@ -31,19 +32,22 @@ enum {
 
 QByteArray lastError; /* text of the last failure; empty after a success */
 
-int fail(int code, const QString &text) {
+int fail(int code, const QString &text)
+{
     lastError = text.toLocal8Bit();
     return code;
 }
 
-bool isBlank(char c) {
+bool isBlank(char c)
+{
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 } // namespace
 
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
-                int numGroups, int, int, int, int fieldWidth, int fileType, int fileAction) {
+                int numGroups, int, int, int, int fieldWidth, int fileType, int fileAction)
+{
     if (!fileName || !*fileName || !array)
         return fail(FileBadArgument, QStringLiteral("no file name or no data"));
     if (dataType != VAL_UNSIGNED_CHAR || fileType != VAL_ASCII || fileAction != VAL_TRUNCATE ||
@@ -59,13 +63,25 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
     /* The new contents go to a temporary file that replaces the old one only once it has
     ** been written in full; a failure on the way leaves the old file as it was. */
     QSaveFile file(QString::fromLocal8Bit(fileName));
-    if (!file.open(QIODevice::WriteOnly))
+    /* Unbuffered, so that every write reports what reached the disk: a buffered write that
+    ** the disk cuts short (full disk, size limit) would otherwise go unnoticed and commit a
+    ** truncated file. */
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(FileOpenFailed,
                     QStringLiteral("cannot create the file: ") + file.errorString());
-    if (file.write(text) != text.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(FileWriteFailed, QStringLiteral("cannot write the file: ") + reason);
+    qint64 written = 0;
+    while (written < text.size()) {
+        const qint64 n = file.write(text.constData() + written, text.size() - written);
+        if (n <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
+                                                        "written): %3")
+                                             .arg(written)
+                                             .arg(text.size())
+                                             .arg(reason));
+        }
+        written += n;
     }
     if (!file.commit())
         return fail(FileWriteFailed, QStringLiteral("cannot save the file: ") + file.errorString());
@@ -74,7 +90,8 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 }
 
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
-                int numGroups, int, int, int fileType) {
+                int numGroups, int, int, int fileType)
+{
     if (!fileName || !*fileName || !array)
         return fail(FileBadArgument, QStringLiteral("no file name or no destination"));
     if (dataType != VAL_UNSIGNED_CHAR || fileType != VAL_ASCII || numGroups != 1 ||
@@ -153,6 +170,7 @@ int FileToArray(const char *fileName, unsigned char *array, int dataType, int nu
     return 0;
 }
 
-const char *GetFileErrorText(void) {
+const char *GetFileErrorText(void)
+{
     return lastError.constData();
 }
