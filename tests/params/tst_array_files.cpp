@@ -9,19 +9,22 @@
 #include <csignal>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 constexpr int N = 15;
 typedef QList<int> Bytes;
 
-Bytes ToList(const unsigned char *a, int n) {
+Bytes ToList(const unsigned char *a, int n)
+{
     Bytes out;
     for (int i = 0; i < n; ++i)
         out << a[i];
     return out;
 }
 
-int Save(const QString &path, const Bytes &values, int fieldWidth = 4) {
+int Save(const QString &path, const Bytes &values, int fieldWidth = 4)
+{
     unsigned char a[N];
     for (int i = 0; i < N; ++i)
         a[i] = static_cast<unsigned char>(values.value(i));
@@ -30,7 +33,8 @@ int Save(const QString &path, const Bytes &values, int fieldWidth = 4) {
 }
 
 /* Loads into an array that holds 200, 201, .. beforehand, so that any write shows. */
-int Load(const QString &path, Bytes *got) {
+int Load(const QString &path, Bytes *got)
+{
     unsigned char a[N];
     for (int i = 0; i < N; ++i)
         a[i] = static_cast<unsigned char>(200 + i);
@@ -40,25 +44,28 @@ int Load(const QString &path, Bytes *got) {
     return rc;
 }
 
-const Bytes Untouched = {200, 201, 202, 203, 204, 205, 206, 207,
-                         208, 209, 210, 211, 212, 213, 214};
+const Bytes Untouched = {200, 201, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214};
 
-void Write(const QString &path, const QByteArray &bytes) {
+void Write(const QString &path, const QByteArray &bytes)
+{
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QByteArray Contents(const QString &path) {
+QByteArray Contents(const QString &path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 /* While it lives, no file of this process may grow beyond `bytes`: a write past that
 ** fails as on a full disk, also for root. */
-class FileSizeLimit {
+class FileSizeLimit
+{
   public:
-    explicit FileSizeLimit(rlim_t bytes) {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &old_);
         rlimit small = old_;
@@ -75,7 +82,8 @@ class FileSizeLimit {
 
 } // namespace
 
-class ArrayFiles : public QObject {
+class ArrayFiles : public QObject
+{
     Q_OBJECT
 
   private slots:
@@ -98,21 +106,24 @@ class ArrayFiles : public QObject {
     QString path_;
 };
 
-void ArrayFiles::init() {
+void ArrayFiles::init()
+{
     QVERIFY(dir_.isValid());
     path_ = dir_.filePath(QStringLiteral("init.dat"));
     QFile::remove(path_);
 }
 
 /* One line, each value right-aligned in four characters. */
-void ArrayFiles::textLayout() {
+void ArrayFiles::textLayout()
+{
     QCOMPARE(Save(path_, {0, 1, 22, 255, 46, 0, 9, 10, 99, 100, 15, 1, 7, 8, 9}), 0);
     QCOMPARE(Contents(path_),
              QByteArray("   0   1  22 255  46   0   9  10  99 100  15   1   7   8   9\n"));
     QCOMPARE(QByteArray(GetFileErrorText()), QByteArray());
 }
 
-void ArrayFiles::roundTrip_data() {
+void ArrayFiles::roundTrip_data()
+{
     QTest::addColumn<Bytes>("values");
     QTest::addColumn<int>("fieldWidth");
     QTest::newRow("all zero") << Bytes(N, 0) << 4;
@@ -121,11 +132,12 @@ void ArrayFiles::roundTrip_data() {
         << Bytes{120, 130, 2, 0, 5, 0, 30, 10, 4, 1, 5, 1, 7, 8, 9} << 4;
     QTest::newRow("field width 0 still separates")
         << Bytes{255, 255, 1, 2, 3, 100, 200, 0, 0, 0, 1, 1, 254, 253, 252} << 0;
-    QTest::newRow("field width 10") << Bytes{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 10, 11, 12, 13, 14}
-                                    << 10;
+    QTest::newRow("field width 10")
+        << Bytes{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 10, 11, 12, 13, 14} << 10;
 }
 
-void ArrayFiles::roundTrip() {
+void ArrayFiles::roundTrip()
+{
     QFETCH(Bytes, values);
     QFETCH(int, fieldWidth);
     QCOMPARE(Save(path_, values, fieldWidth), 0);
@@ -135,7 +147,8 @@ void ArrayFiles::roundTrip() {
     QCOMPARE(QByteArray(GetFileErrorText()), QByteArray());
 }
 
-void ArrayFiles::saveReplacesContents() {
+void ArrayFiles::saveReplacesContents()
+{
     Write(path_, QByteArray(500, 'x'));
     QCOMPARE(Save(path_, Bytes(N, 3)), 0);
     QCOMPARE(Contents(path_).size(), 61);
@@ -145,14 +158,16 @@ void ArrayFiles::saveReplacesContents() {
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{"init.dat"});
 }
 
-void ArrayFiles::failedSaveKeepsOldFile_data() {
+void ArrayFiles::failedSaveKeepsOldFile_data()
+{
     QTest::addColumn<QString>("how");
     QTest::newRow("disk full after 20 bytes") << "limit";
     QTest::newRow("name taken by a directory") << "directory";
     QTest::newRow("directory does not exist") << "nodir";
 }
 
-void ArrayFiles::failedSaveKeepsOldFile() {
+void ArrayFiles::failedSaveKeepsOldFile()
+{
     QFETCH(QString, how);
     const QByteArray old("  11  12  13  14  15  16  17  18  19  20  21  22  23  24  25\n");
     QString target = path_;
@@ -185,11 +200,12 @@ void ArrayFiles::failedSaveKeepsOldFile() {
     QCOMPARE(QByteArray(GetFileErrorText()), QByteArray());
 }
 
-void ArrayFiles::otherLayoutsRead_data() {
+void ArrayFiles::otherLayoutsRead_data()
+{
     QTest::addColumn<QByteArray>("text");
     const Bytes v{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 255};
-    QTest::newRow("one per line")
-        << QByteArray("1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13\n14\n255\n");
+    QTest::newRow("one per line") << QByteArray(
+        "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n13\n14\n255\n");
     QTest::newRow("tabs, no final line feed")
         << QByteArray("1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13\t14\t255");
     QTest::newRow("CR LF lines of five")
@@ -197,7 +213,8 @@ void ArrayFiles::otherLayoutsRead_data() {
     QTest::newRow("leading zeros") << QByteArray("001 2 3 4 5 6 7 8 9 010 11 12 13 14 0255\n");
 }
 
-void ArrayFiles::otherLayoutsRead() {
+void ArrayFiles::otherLayoutsRead()
+{
     QFETCH(QByteArray, text);
     Write(path_, text);
     Bytes got;
@@ -205,7 +222,8 @@ void ArrayFiles::otherLayoutsRead() {
     QCOMPARE(got, (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 255}));
 }
 
-void ArrayFiles::malformedRefused_data() {
+void ArrayFiles::malformedRefused_data()
+{
     QTest::addColumn<QByteArray>("text");
     const QByteArray fourteen("1 2 3 4 5 6 7 8 9 10 11 12 13 14");
     QTest::newRow("empty") << QByteArray();
@@ -235,7 +253,8 @@ void ArrayFiles::malformedRefused_data() {
     QTest::newRow("huge: 40000 values") << many;
 }
 
-void ArrayFiles::malformedRefused() {
+void ArrayFiles::malformedRefused()
+{
     QFETCH(QByteArray, text);
     Write(path_, text);
     Bytes got;
@@ -245,7 +264,8 @@ void ArrayFiles::malformedRefused() {
     QCOMPARE(Contents(path_), text); /* a refused load leaves the file alone */
 }
 
-void ArrayFiles::unreadableRefused() {
+void ArrayFiles::unreadableRefused()
+{
     Bytes got;
     QVERIFY(Load(dir_.filePath("nothere.dat"), &got) < 0);
     QCOMPARE(got, Untouched);
@@ -258,7 +278,8 @@ void ArrayFiles::unreadableRefused() {
     QVERIFY(QByteArray(GetFileErrorText()).size() > 0);
 }
 
-void ArrayFiles::unsupportedTypeRefused() {
+void ArrayFiles::unsupportedTypeRefused()
+{
     unsigned char a[N] = {1, 2, 3};
     const QByteArray name = path_.toLocal8Bit();
     QVERIFY(ArrayToFile(name.constData(), a, VAL_DOUBLE, N, 1, 0, 0, 0, 4, VAL_ASCII,
