@@ -4,7 +4,8 @@
 */
 #include "gui.h"
 
-namespace vr {
+namespace vr
+{
 
 const char InfoEditConnect[] = /* 26 characters */
     " Select a serial COM-PORT.";

@@ -3,13 +3,15 @@
 */
 #include "gui.h"
 
-namespace vr {
+namespace vr
+{
 
 /* Creates a text-message control without label on `panel` at (left, top) in the given
 ** colours and point size, in the standard application font, and shows `text` in it. The new
 ** control's identifier is not kept: nothing addresses the header texts again. */
 static void ShowInfoText(const char *text, int left, int top, int pointSize, int bgColor,
-                         int textColor) {
+                         int textColor)
+{
     int ctrl = NewCtrl(panel, CTRL_TEXT_MSG, "", top, left);
     SetCtrlAttribute(panel, ctrl, ATTR_TEXT_FONT, "NIApp");
     SetCtrlAttribute(panel, ctrl, ATTR_TEXT_BGCOLOR, bgColor);
@@ -19,22 +21,26 @@ static void ShowInfoText(const char *text, int left, int top, int pointSize, int
 }
 
 /* Style 1: grey on white. */
-void ShowInfoText1(const char *text, int left, int top, int pointSize) {
+void ShowInfoText1(const char *text, int left, int top, int pointSize)
+{
     ShowInfoText(text, left, top, pointSize, 0xFFFFFF, 0x808080);
 }
 
 /* Style 2: black on white. */
-void ShowInfoText2(const char *text, int left, int top, int pointSize) {
+void ShowInfoText2(const char *text, int left, int top, int pointSize)
+{
     ShowInfoText(text, left, top, pointSize, 0xFFFFFF, 0x000000);
 }
 
 /* Style 3: white on the panel's own background. */
-void ShowInfoText3(const char *text, int left, int top, int pointSize) {
+void ShowInfoText3(const char *text, int left, int top, int pointSize)
+{
     ShowInfoText(text, left, top, pointSize, VAL_TRANSPARENT, 0xFFFFFF);
 }
 
 /* Style 4: white on the header blue. */
-void ShowInfoText4(const char *text, int left, int top, int pointSize) {
+void ShowInfoText4(const char *text, int left, int top, int pointSize)
+{
     ShowInfoText(text, left, top, pointSize, 0x0080FF, 0xFFFFFF);
 }
 
@@ -67,7 +73,8 @@ static const Branding brandings[12] = {
 static void (*const showText[4])(const char *, int, int, int) = {ShowInfoText1, ShowInfoText2,
                                                                  ShowInfoText3, ShowInfoText4};
 
-void ShowLogo(int variant) {
+void ShowLogo(int variant)
+{
     if (variant < 0 || variant > 11) return;
     const Branding &b = brandings[variant];
     void (*show)(const char *, int, int, int) = showText[b.style - 1];

@@ -8,10 +8,12 @@
 
 using namespace vr;
 
-namespace {
+namespace
+{
 
 /* Comma-separated numbers ("28,28,27") as a list; empty text, empty list. */
-QList<int> Numbers(const QByteArray &list) {
+QList<int> Numbers(const QByteArray &list)
+{
     QList<int> out;
     if (list.isEmpty()) return out;
     for (const QByteArray &n : list.split(','))
@@ -19,14 +21,16 @@ QList<int> Numbers(const QByteArray &list) {
     return out;
 }
 
-int TrailingSpaces(const QByteArray &s) {
+int TrailingSpaces(const QByteArray &s)
+{
     int n = 0;
     while (n < s.size() && s.at(s.size() - 1 - n) == ' ')
         ++n;
     return n;
 }
 
-int LeadingSpaces(const QByteArray &s) {
+int LeadingSpaces(const QByteArray &s)
+{
     int n = 0;
     while (n < s.size() && s.at(n) == ' ')
         ++n;
@@ -34,7 +38,8 @@ int LeadingSpaces(const QByteArray &s) {
 }
 
 /* The lines of a text without the runs of spaces that end them. */
-QList<QByteArray> Lines(const QByteArray &text) {
+QList<QByteArray> Lines(const QByteArray &text)
+{
     QList<QByteArray> lines = text.split('\n');
     for (int i = 0; i + 1 < lines.size(); ++i)
         lines[i].chop(TrailingSpaces(lines[i]));
@@ -43,7 +48,8 @@ QList<QByteArray> Lines(const QByteArray &text) {
 
 } // namespace
 
-class HelpTexts : public QObject {
+class HelpTexts : public QObject
+{
     Q_OBJECT
 
   private slots:
@@ -56,7 +62,8 @@ class HelpTexts : public QObject {
     void sharedWords();
 };
 
-void HelpTexts::layout_data() {
+void HelpTexts::layout_data()
+{
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("lines");
@@ -194,7 +201,8 @@ void HelpTexts::layout_data() {
         << QByteArray(" middle of the active window (30%).");
 }
 
-void HelpTexts::layout() {
+void HelpTexts::layout()
+{
     QFETCH(QByteArray, text);
     QFETCH(int, length);
     QFETCH(int, lines);
@@ -226,7 +234,8 @@ void HelpTexts::layout() {
     QCOMPARE(words.last(), last); /* the last line keeps its trailing space, if any */
 }
 
-void HelpTexts::spellingsKept_data() {
+void HelpTexts::spellingsKept_data()
+{
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("words");
 
@@ -242,14 +251,16 @@ void HelpTexts::spellingsKept_data() {
     QTest::newRow("DIRECT  :") << QByteArray(InfoEditOutmode) << QByteArray(" DIRECT  : When");
 }
 
-void HelpTexts::spellingsKept() {
+void HelpTexts::spellingsKept()
+{
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, words);
     QVERIFY2(text.contains(words), words.constData());
 }
 
 /* A few texts rebuilt in full: line, run of spaces, line feed, ..., last line. */
-void HelpTexts::wholeTexts_data() {
+void HelpTexts::wholeTexts_data()
+{
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("expected");
 
@@ -291,7 +302,8 @@ void HelpTexts::wholeTexts_data() {
                sp28 + "\n" + " CONT: Measurement is performed continuously.";
 }
 
-void HelpTexts::wholeTexts() {
+void HelpTexts::wholeTexts()
+{
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, expected);
     QCOMPARE(text, expected);
@@ -299,7 +311,8 @@ void HelpTexts::wholeTexts() {
 
 /* EDGE and WIN have the same words and differ only in their run (25 against 24); GetBuff and
 ** the jump buffer graph share their first four lines' words under other runs (30 and 27). */
-void HelpTexts::sharedWords() {
+void HelpTexts::sharedWords()
+{
     QCOMPARE(Lines(InfoDispEDGE), Lines(InfoDispWIN));
     QVERIFY(QByteArray(InfoDispEDGE) != QByteArray(InfoDispWIN));
 
