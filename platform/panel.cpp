@@ -317,7 +317,6 @@ int DisplayPanel(int panel)
     QWidget *root = panelWidget(panel);
     if (!root) return -1;
     root->show();
-    root->raise();
     root->activateWindow();
     lastShown = root;
     return 0;

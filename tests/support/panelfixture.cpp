@@ -116,7 +116,7 @@ void AnswerFileDialog(QWidget *dialog, const QString &name)
     }
     auto *edit = fd->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     if (edit) edit->setText(name);
-    fd->accept();
+    QMetaObject::invokeMethod(fd, "accept", Qt::DirectConnection);
 }
 
 } // namespace fixture

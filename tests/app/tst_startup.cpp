@@ -1,0 +1,94 @@
+/* tst_startup.cpp: the program's start and end: a normal run ends with 0 on the close
+** event, a missing panel file or a missing display ends it with -1 (status 255) at once.
+*/
+#include "support/panelfixture.h"
+
+#include "app/Veltrav20.h"
+#include "link/com232.h"
+#include "live/live.h"
+#include "platform/qtpanel.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace vr;
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+    static QProcessEnvironment cleanEnv()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VELTRAV20_COM1", "/nonexistent/ttyVeltra");
+        return env;
+    }
+
+private slots:
+    /* In-process run of WinMain: the panel comes up with the open failure in the status
+    ** line, and the operator's close ends the event loop with 0. */
+    void closeEndsWithZero()
+    {
+        qputenv("VELTRAV20_COM1", "/nonexistent/ttyVeltra");
+        QString status;
+        bool closed = false;
+        QTimer poller;
+        poller.setInterval(20);
+        connect(&poller, &QTimer::timeout, [&] {
+            QWidget *w = vrplatform::activePanelWidget();
+            if (closed || !w || !w->isVisible()) return;
+            char text[64];
+            GetCtrlVal(panel, PANEL_STATUS, text);
+            status = text;
+            closed = true;
+            w->close();
+        });
+        poller.start();
+        char name[] = "veltrav20";
+        char *argv[] = {name, nullptr};
+        const int result = WinMain(1, argv);
+        QCOMPARE(result, 0);
+        QVERIFY(closed);
+        QCOMPARE(status, QString("No serial port found"));
+        QCOMPARE(poll, 0);
+        QVERIFY(GetInQLen(com) < 0); // the port is closed again
+    }
+
+    void missingPanelFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(VELTRA_BIN_DIR "/veltrav20", dir.filePath("veltrav20")));
+        QFile::setPermissions(dir.filePath("veltrav20"),
+                              QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+        QProcess program;
+        QProcessEnvironment env = cleanEnv();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.start(dir.filePath("veltrav20"), {});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 255);
+    }
+
+    void noDisplay()
+    {
+        QProcess program;
+        QProcessEnvironment env = cleanEnv();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        program.setProcessEnvironment(env);
+        program.start(VELTRA_BIN_DIR "/veltrav20", {});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit); // not the toolkit's abort
+        QCOMPARE(program.exitCode(), 255);
+        const QList<QByteArray> lines = program.readAllStandardError().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines[0].startsWith("veltrav20: "));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
