@@ -1,0 +1,285 @@
+/* bench_polling.cpp: timing and cost of the measurement polling loop against the simulated
+** sensor at the real line rate: cycle period in the strip chart and adjustment views, CPU use
+** while polling next to a naive busy wait, and resident memory over a long run.
+** Divisions: options and measures; the simulator; one polling run; the comparison waits; main.
+*/
+#include "app/Veltrav20.h"
+#include "link/com232.h"
+#include "live/live.h"
+#include "params/params.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace
+{
+
+/* ---- Options and measures --------------------------------------------------------------- */
+
+enum { ButtonGo = 5, ButtonStop = 6 }; /* control identifiers in the panel file */
+enum { ViewNorm = 1, ViewAdjust = 2 };
+
+const double LineRateCycle = 26 * 10.0 / 4800.0 + 0.050; /* 17 + 9 bytes, 8N1, + pause, s */
+const double AdjustWait = 1.0;                           /* extra wait of the adjustment view */
+const double CompareCap = 15.0; /* longest busy-wait comparison, s (it loads a whole core) */
+
+struct Options {
+    int cycles = 300;    /* strip chart view cycles (--cycles, --long) */
+    int adjCycles = 10;  /* adjustment view cycles (--adj) */
+    bool compare = true; /* the comparison waits; --no-compare skips them, for profiling */
+};
+
+double CpuSeconds()
+{
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
+}
+
+long RssKiB()
+{
+    long size = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+/* Nearest-rank percentile of sorted values. */
+double Percentile(const std::vector<double> &sorted, double p)
+{
+    if (sorted.empty()) return 0;
+    const std::size_t i = static_cast<std::size_t>(p * (sorted.size() - 1) + 0.5);
+    return sorted[std::min(i, sorted.size() - 1)];
+}
+
+/* ---- The simulator ------------------------------------------------------------------------ */
+
+/* The simulator's frame log is the measure of the cycle period: one line per frame received,
+** stamped by the simulator's monotonic clock when the frame's last byte arrived. The time
+** between two command-5 frames is one whole cycle as the line sees it (reply wait, display,
+** drawing, event processing, pause, flush and the next write), it needs no hook in the
+** program's logic, and the reading of the log does not run inside the timed code. */
+class FrameLog
+{
+  public:
+    explicit FrameLog(const QString &path) : file(path) {}
+    /* Reads the lines added since the last call; returns the number of command-5 frames. */
+    int Update()
+    {
+        if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) return int(times.size());
+        pending += file.readAll();
+        int nl;
+        while ((nl = pending.indexOf('\n')) >= 0) {
+            const QList<QByteArray> f = pending.left(nl).split(' ');
+            pending.remove(0, nl + 1);
+            if (f.size() == 18 && f[2] == "05") times.push_back(f[0].toDouble());
+        }
+        return int(times.size());
+    }
+    std::vector<double> times; /* command-5 frame times, s */
+
+  private:
+    QFile file;
+    QByteArray pending;
+};
+
+/* ---- One polling run ---------------------------------------------------------------------- */
+
+struct RunResult {
+    std::vector<double> periods; /* ms between consecutive command-5 frames of this run */
+    double wall = 0;             /* s from Go to the return of its callback */
+    double cpu = 0;              /* CPU seconds of this process meanwhile */
+    long rssAfter100 = 0;        /* KiB once 100 cycles of this run had passed, 0 if fewer */
+    int popups = 0;              /* modal popups (TIMEOUT reports) closed by the bench */
+};
+
+/* Selects the view, presses Go and presses Stop once `cycles` data requests have gone out.
+** Stop comes from a timer, so it reaches the loop as the operator's press does: from inside
+** the loop's own event processing. */
+RunResult RunPolling(FrameLog &log, int view, int cycles)
+{
+    RunResult r;
+    SetCtrlVal(vr::panel, vr::PANEL_SOURCE, view);
+    const int first = log.Update();
+    QTimer watch;
+    watch.setInterval(50);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) { // a TIMEOUT report
+            r.popups++;
+            modal->close();
+        }
+        const int done = log.Update() - first;
+        if (done >= 100 && r.rssAfter100 == 0) r.rssAfter100 = RssKiB();
+        if (done >= cycles) vr::CBF_ButtonStop(vr::panel, ButtonStop, EVENT_COMMIT, nullptr, 0, 0);
+    });
+    watch.start();
+    QElapsedTimer clock;
+    const double cpu0 = CpuSeconds();
+    clock.start();
+    vr::CBF_ButtonGo(vr::panel, ButtonGo, EVENT_COMMIT, nullptr, 0, 0);
+    r.wall = clock.nsecsElapsed() / 1e9;
+    r.cpu = CpuSeconds() - cpu0;
+    watch.stop();
+    log.Update();
+    for (std::size_t i = first + 1; i < log.times.size(); i++)
+        r.periods.push_back((log.times[i] - log.times[i - 1]) * 1000.0);
+    return r;
+}
+
+void PrintPeriods(const char *name, std::vector<double> p, double minimum)
+{
+    std::sort(p.begin(), p.end());
+    if (p.empty()) {
+        std::printf("%-22s no complete cycles\n", name);
+        return;
+    }
+    std::printf("%-22s %6zu %8.1f %8.1f %8.1f %8.1f %8.1f %10.1f %+8.1f\n", name, p.size(),
+                p.front(), Percentile(p, 0.1), Percentile(p, 0.5), Percentile(p, 0.9), p.back(),
+                minimum, Percentile(p, 0.5) - minimum);
+}
+
+/* ---- The comparison waits ------------------------------------------------------------------ */
+
+/* CPU share of one core over `seconds` of a wait loop that calls `pass` on every round. */
+template <typename Pass> double WaitLoopCpu(double seconds, Pass pass)
+{
+    if (seconds <= 0) return 0;
+    QElapsedTimer clock;
+    const double cpu0 = CpuSeconds();
+    clock.start();
+    while (clock.nsecsElapsed() / 1e9 < seconds)
+        pass();
+    return 100.0 * (CpuSeconds() - cpu0) / (clock.nsecsElapsed() / 1e9);
+}
+
+/* ---- Main ------------------------------------------------------------------------------------ */
+
+bool ParseOptions(int argc, char *argv[], Options *o)
+{
+    for (int i = 1; i < argc; i++) {
+        const bool value = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--cycles") && value)
+            o->cycles = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--adj") && value)
+            o->adjCycles = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--long"))
+            o->cycles = 10000;
+        else if (!std::strcmp(argv[i], "--no-compare"))
+            o->compare = false;
+        else
+            return false;
+    }
+    return o->cycles >= 2 && o->adjCycles >= 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Options opt;
+    if (!ParseOptions(argc, argv, &opt)) {
+        std::fprintf(stderr, "usage: bench_polling [--cycles N | --long] [--adj N] [--no-compare]\n"
+                             "  --cycles N  strip chart view cycles (default 300)\n"
+                             "  --long      10000 strip chart view cycles\n"
+                             "  --adj N     adjustment view cycles (default 10, 0 skips)\n"
+                             "  --no-compare  skip the comparison waits (for profiling)\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    if (!InitRunTime(qtArgc, argv)) return 1;
+
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(QStringLiteral("frames.log"));
+    QProcess sim;
+    sim.start(QStringLiteral(VELTRA_BIN_DIR "/sensorsim"), {QStringLiteral("--log"), logPath});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "bench_polling: the simulator does not start\n");
+        return 1;
+    }
+    const QByteArray device = sim.readLine().trimmed();
+    qputenv("VELTRAV20_COM1", device);
+
+    BindCallbacks(vr::cbfTable, vr::cbfTableLen);
+    vr::panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
+    if (vr::panel < 0) {
+        std::fprintf(stderr, "bench_polling: the panel does not load (%d)\n", vr::panel);
+        return 1;
+    }
+    GetProjectDir(vr::proj_dir);
+    GetDocumentDir(vr::doc_dir);
+    vr::InitVars();
+    vr::InitRS232(vr::com);
+    DisplayPanel(vr::panel);
+    for (int i = 0; i < 50; i++)
+        ProcessSystemEvents();
+    if (std::strncmp(vr::szStatus, "LINE OK", 7) != 0) {
+        std::fprintf(stderr, "bench_polling: line check failed on %s: %s\n", device.constData(),
+                     vr::szStatus);
+        return 1;
+    }
+
+    FrameLog log(logPath);
+    const long rssStart = RssKiB();
+    std::printf("Polling against sensorsim on %s, line-rate pacing, offscreen panel\n",
+                device.constData());
+    std::fflush(stdout);
+    const RunResult strip = RunPolling(log, ViewNorm, opt.cycles + 1);
+    const long rssEnd = RssKiB();
+    RunResult adj;
+    if (opt.adjCycles > 0) adj = RunPolling(log, ViewAdjust, opt.adjCycles + 1);
+
+    const double compare = opt.compare ? std::min(strip.wall, CompareCap) : 0.0;
+    const double busyCpu = WaitLoopCpu(compare, [] { QCoreApplication::processEvents(); });
+    const double idleCpu = WaitLoopCpu(compare, [] { ProcessSystemEvents(); });
+
+    std::printf("\nCycle period, ms        cycles      min      p10   median      p90      max"
+                "   line-rate  median-lr\n");
+    PrintPeriods("strip chart (NORM)", strip.periods, LineRateCycle * 1000.0);
+    if (opt.adjCycles > 0)
+        PrintPeriods("adjustment", adj.periods, (LineRateCycle + AdjustWait) * 1000.0);
+    if (strip.popups + adj.popups > 0)
+        std::printf("polling ended %d times with a TIMEOUT report\n", strip.popups + adj.popups);
+    std::printf("target: median within 2 ms of the line-rate minimum (104.2 ms; 1104.2 ms)\n");
+
+    const double stripCpu = 100.0 * strip.cpu / strip.wall;
+    std::printf("\nCPU, %% of one core\n");
+    std::printf("  polling, strip chart view      %6.2f %%  over %.1f s   target < 2 %%\n",
+                stripCpu, strip.wall);
+    if (opt.adjCycles > 0)
+        std::printf("  polling, adjustment view       %6.2f %%  over %.1f s\n",
+                    100.0 * adj.cpu / adj.wall, adj.wall);
+    if (opt.compare) {
+        std::printf("  idle wait, ProcessSystemEvents %6.2f %%  over %.1f s\n", idleCpu, compare);
+        std::printf("  busy wait, plain processEvents %6.2f %%  over %.1f s   %.0fx the polling\n",
+                    busyCpu, compare, stripCpu > 0 ? busyCpu / stripCpu : 0.0);
+    }
+
+    std::printf("\nResident memory, KiB\n");
+    std::printf("  start %ld   after 100 cycles %ld   after %d cycles %ld   growth after 100: "
+                "%+ld   target 0\n",
+                rssStart, strip.rssAfter100, opt.cycles, rssEnd,
+                strip.rssAfter100 ? rssEnd - strip.rssAfter100 : 0);
+
+    DiscardPanel(vr::panel);
+    CloseCom(vr::com);
+    sim.write("quit\n");
+    if (!sim.waitForFinished(3000)) sim.kill();
+    return 0;
+}
