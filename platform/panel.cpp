@@ -301,7 +301,10 @@ int LoadPanel(int, const char *fileName, int panelId)
     for (QLabel *label : root->findChildren<QLabel *>()) {
         if (!label->buddy()) continue;
         for (auto &c : p->controls)
-            if (c.second.widget == label->buddy()) c.second.label = label;
+            if (c.second.widget == label->buddy()) {
+                c.second.label = label;
+                label->setEnabled(c.second.widget->isEnabled()); // dimmed as its control
+            }
     }
     watch();
     for (auto &c : p->controls) wire(p.get(), c.second);
