@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev
           libqt6opengl6-dev libxkbcommon-dev libgl-dev)
 if [ "${1:-run}" = test ]; then
-    packages+=(xvfb xauth xdotool clang libclang-rt-14-dev)
+    packages+=(xvfb xauth xdotool libx11-dev clang libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

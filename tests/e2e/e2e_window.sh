@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# End to end in a real X window: installs the program into a temporary prefix, starts an X
+# server (Xvfb), the sensor simulator and the installed program, and drives it as an operator
+# would, with real key presses and clicks: F10 Get, F9 Send, the EEPROM toggle, F11 Go, F12
+# Stop, F8 GetBuff, a right click whose help popup is closed with a key press, and the window
+# manager's close request. Checks the frames in the simulator's log byte for byte and that the
+# program ends with 0. Exits 77 (skipped) when no X server can be started.
+# Usage: e2e_window.sh <build dir> <wmclose program>
+set -u
+build=$1
+wmclose=$2
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- simulator log:"; cat "$tmp/sim.log" 2>/dev/null; exit 1; }
+
+for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+cmake --install "$build" --prefix "$tmp/usr" >/dev/null || fail "cmake --install"
+prog="$tmp/usr/bin/veltrav20"
+sim="$tmp/usr/bin/veltrav20-sensorsim"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.err" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+[ -s "$tmp/display" ] || { echo "SKIP: no X server could be started"; cat "$tmp/xvfb.err"; exit 77; }
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+"$sim" --log "$tmp/sim.log" >"$tmp/sim.out" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$tmp/sim.out" ] && break; sleep 0.05; done
+export VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")"
+[ -n "$VELTRAV20_COM1" ] || fail "the simulator did not start"
+
+"$prog" >"$tmp/prog.out" 2>&1 &
+prog_pid=$!
+pids+=($prog_pid)
+wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
+[ -n "$wid" ] || fail "no program window"
+
+frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
+count() { frames | grep -c "^55 $1 " ; }
+# Waits until the log holds at least $2 frames of command $1.
+wait_for() {
+    for _ in $(seq 200); do [ "$(count "$1")" -ge "$2" ] && return 0; sleep 0.05; done
+    fail "expected $2 frame(s) of command $1"
+}
+key() { xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key "$1"; }
+click() { xdotool mousemove --window "$wid" "$1" "$2" click "$3"; }
+last() { frames | grep "^55 $1 " | tail -n 1; }
+zeros="00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+ram="50 64 0a 00 14 00 1e 05 04 00 05 00 00 00 00"    # the simulator's parameter set
+panel="50 64 0b 00 14 00 1e 05 04 00 05 00 00 00 00"  # the same shown and read back (78 %)
+
+# Start-up: the line check, then the RAM read, both with the packet still empty.
+wait_for 03 1
+[ "$(frames | head -n 2 | tr '\n' '|')" = "55 07 $zeros|55 03 $zeros|" ] || fail "start-up frames"
+
+key F10; wait_for 03 2
+[ "$(last 03)" = "55 03 $ram" ] || fail "F10 Get frame"
+key F9; wait_for 01 1
+[ "$(last 01)" = "55 01 $panel" ] || fail "F9 Send frame"
+
+click 154 467 1   # the EEPROM toggle
+key F10; wait_for 04 1
+[ "$(last 04)" = "55 04 $panel" ] || fail "Get from EEPROM frame"
+click 62 467 1    # back to RAM
+
+key F11; wait_for 05 5
+[ "$(last 05)" = "55 05 $ram" ] || fail "F11 Go frame"
+key F12; sleep 0.5
+n=$(count 05); sleep 0.5
+[ "$(count 05)" = "$n" ] || fail "polling went on after F12 Stop"
+
+key F8; wait_for 06 1
+[ "$(last 06)" = "55 06 $ram" ] || fail "F8 GetBuff frame"
+
+before=$(wc -l < "$tmp/sim.log")
+click 225 96 3    # right click on the threshold input
+info=$(timeout 10 xdotool search --sync --onlyvisible --name '^Info$' | head -n 1)
+[ -n "$info" ] || fail "no help popup after the right click"
+xdotool windowfocus --sync "$info" 2>/dev/null; xdotool key Return
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 || break
+    sleep 0.05
+done
+xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 && fail "the help popup stayed open"
+[ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the right click sent a frame"
+
+kill -0 "$prog_pid" 2>/dev/null || fail "the program died"
+"$wmclose" "$wid"
+for _ in $(seq 200); do kill -0 "$prog_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$prog_pid" 2>/dev/null && fail "the program did not end on the close request"
+wait "$prog_pid"
+status=$?
+[ "$status" = 0 ] || { cat "$tmp/prog.out"; fail "exit status $status"; }
+echo "PASS: $(wc -l < "$tmp/sim.log") frames checked in a real window"
