@@ -114,6 +114,8 @@ class TestSerialPort : public QObject
     void simulatorResynchronises();
     void simulatorPacing_data();
     void simulatorPacing();
+    void simulatorKeepsEeprom();
+    void simulatorLiveData();
 };
 
 void TestSerialPort::init()
@@ -596,6 +598,73 @@ void TestSerialPort::simulatorPacing()
     const double lineMs = (17 + replyLen) * 10 * 1000.0 / 4800.0;
     QVERIFY2(clock.nsecsElapsed() / 1e6 >= lineMs - 0.5,
              qPrintable(QString("%1 ms < %2 ms").arg(clock.nsecsElapsed() / 1e6).arg(lineMs)));
+}
+
+void TestSerialPort::simulatorKeepsEeprom()
+{
+    QTemporaryDir dir;
+    SensorSim::Options options;
+    options.eepromFile = dir.filePath("eeprom.txt");
+    QVERIFY2(sim.start(options), qPrintable(sim.lastError()));
+    /* a fresh sensor: the factory set in EEPROM and, at power-on, in RAM */
+    const QByteArray factory = SensorSim::fromHex("50 64 0a 00 14 00 1e 05 04 00 05 00 00 00 00");
+    QCOMPARE(Bytes(sim.get("eeprom")), Bytes(factory));
+    QCOMPARE(Bytes(sim.get("ram")), Bytes(factory));
+
+    const QByteArray packet = SensorSim::fromHex("5a 46 17 01 0c 02 28 09 08 01 0f 01 07 08 09");
+    QCOMPARE(OpenPort(), 0);
+    QCOMPARE(Send(SensorSim::frame(2, packet)), 17);
+    QVERIFY(sim.waitForFrames(1));
+    CloseCom(Port);
+
+    /* power cycle: EEPROM kept, and loaded into RAM */
+    QVERIFY2(sim.restart(), qPrintable(sim.lastError()));
+    QCOMPARE(OpenPort(), 0);
+    QCOMPARE(Send(SensorSim::frame(4)), 17);
+    QCOMPARE(Bytes(Receive(15)), Bytes(packet));
+    QCOMPARE(Send(SensorSim::frame(3)), 17);
+    QCOMPARE(Bytes(Receive(15)), Bytes(packet));
+}
+
+/* Generated data packets: NORM = DAT0*255/(DAT0+DAT1), the three times near their nominal
+** 300 (edge), 1000 (IN0 to IN0) and 600 (window), and an object passing within the first
+** seconds, cutting NORM below the factory threshold of 80. */
+void TestSerialPort::simulatorLiveData()
+{
+    QVERIFY2(sim.restart(), qPrintable(sim.lastError())); /* factory parameter set */
+    QCOMPARE(OpenPort(), 0);
+    int lowest = 255, highest = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (lowest >= 80 && clock.elapsed() < 10000) {
+        FlushInQ(Port);
+        QCOMPARE(Send(SensorSim::frame(5)), 17);
+        const QByteArray d = Receive(9);
+        QCOMPARE(d.size(), 9);
+        const int dat0 = uchar(d[0]), dat1 = uchar(d[1]), norm = uchar(d[2]);
+        QCOMPARE(norm, dat0 + dat1 ? dat0 * 255 / (dat0 + dat1) : 0);
+        const int edge = uchar(d[3]) + 256 * uchar(d[4]);
+        const int in0 = uchar(d[5]) + 256 * uchar(d[6]);
+        const int in1 = uchar(d[7]) + 256 * uchar(d[8]);
+        QVERIFY2(edge >= 270 && edge <= 330, qPrintable(QString::number(edge)));
+        QVERIFY2(in0 >= 960 && in0 <= 1040, qPrintable(QString::number(in0)));
+        QVERIFY2(in1 >= 570 && in1 <= 630, qPrintable(QString::number(in1)));
+        lowest = qMin(lowest, norm);
+        highest = qMax(highest, norm);
+        QTest::qWait(10);
+    }
+    QVERIFY2(lowest < 80, qPrintable(QString("lowest NORM %1").arg(lowest)));
+    QVERIFY2(highest > 100, qPrintable(QString("highest NORM %1").arg(highest)));
+
+    /* the jump buffer: minimum NORM values at edges, all below the threshold */
+    const QByteArray before = sim.get("jump");
+    QCOMPARE(Send(SensorSim::frame(6)), 17);
+    const QByteArray jump = Receive(16);
+    const QByteArray after = sim.get("jump");
+    QCOMPARE(jump.size(), 16);
+    QVERIFY(jump == before || jump == after); /* an edge may fall between */
+    for (char v : jump)
+        QVERIFY2(uchar(v) > 0 && uchar(v) < 80, qPrintable(Bytes(jump)));
 }
 
 QTEST_MAIN(TestSerialPort)

@@ -775,13 +775,13 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    for (const std::string &spec : faultArgs) {
-        std::string line = "fault " + spec;
+    for (const std::string &arg : faultArgs) {
+        std::string line = "fault " + arg;
         for (char &c : line)
             if (c == ':') c = ' ';
         const std::string answer = RunCommand(line);
         if (answer != "ok") {
-            std::fprintf(stderr, "sensorsim: --fault %s: %s\n", spec.c_str(), answer.c_str());
+            std::fprintf(stderr, "sensorsim: --fault %s: %s\n", arg.c_str(), answer.c_str());
             return 2;
         }
     }
