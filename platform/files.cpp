@@ -99,8 +99,13 @@ int FileToArray(const char *fileName, unsigned char *array, int dataType, int nu
         return fail(FileBadArgument, QStringLiteral("unsupported array or file format"));
 
     const QString name = QString::fromLocal8Bit(fileName);
-    if (QFileInfo(name).isDir())
-        return fail(FileOpenFailed, QStringLiteral("cannot read the file: it is a directory"));
+    const QFileInfo info(name);
+    if (!info.exists())
+        return fail(FileOpenFailed, QStringLiteral("cannot read the file: it does not exist"));
+    /* Only a regular file: opening a named pipe would wait for a writer, and a device such
+    ** as /dev/zero never ends. */
+    if (!info.isFile())
+        return fail(FileOpenFailed, QStringLiteral("cannot read the file: not a regular file"));
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         return fail(FileOpenFailed, QStringLiteral("cannot read the file: ") + file.errorString());

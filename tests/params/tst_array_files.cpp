@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -98,6 +99,7 @@ class ArrayFiles : public QObject
     void otherLayoutsRead();
     void malformedRefused_data();
     void malformedRefused();
+    void unreadableRefused_data();
     void unreadableRefused();
     void unsupportedTypeRefused();
 
@@ -264,16 +266,33 @@ void ArrayFiles::malformedRefused()
     QCOMPARE(Contents(path_), text); /* a refused load leaves the file alone */
 }
 
+void ArrayFiles::unreadableRefused_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("missing file") << "missing";
+    QTest::newRow("a directory") << "directory";
+    QTest::newRow("a named pipe without writer") << "fifo";
+    QTest::newRow("an endless device") << "/dev/zero";
+}
+
 void ArrayFiles::unreadableRefused()
 {
-    Bytes got;
-    QVERIFY(Load(dir_.filePath("nothere.dat"), &got) < 0);
-    QCOMPARE(got, Untouched);
-    QVERIFY(QByteArray(GetFileErrorText()).size() > 0);
-
+    QFETCH(QString, what);
+    QString name = dir_.filePath("nothere.dat");
+    if (what == "directory") {
+        name = dir_.filePath("sub.dat");
+        QVERIFY(QDir().mkpath(name));
+    } else if (what == "fifo") {
+        name = dir_.filePath("pipe.dat");
+        QFile::remove(name);
+        QCOMPARE(mkfifo(name.toLocal8Bit().constData(), 0600), 0);
+    } else if (what.startsWith('/')) {
+        name = what;
+    }
     QCOMPARE(Save(path_, Bytes(N, 1)), 0);
     QCOMPARE(QByteArray(GetFileErrorText()), QByteArray()); /* a success clears the text */
-    QVERIFY(Load(dir_.path(), &got) < 0);
+    Bytes got;
+    QVERIFY(Load(name, &got) < 0);
     QCOMPARE(got, Untouched);
     QVERIFY(QByteArray(GetFileErrorText()).size() > 0);
 }
