@@ -238,6 +238,17 @@ void Transfer::getReplies()
     QCOMPARE(PanelParams(), edited);
     QCOMPARE(Ints(Packet()), SensorRam);
     QCOMPARE(Ints(Vars()), SensorRam);
+    qInfo("refused after %lld ms", ms);
+
+    /* A later send that the port takes shows nothing: "TIMEOUT" stays. */
+    QVERIFY(sim_.command("clear"));
+    Click(ButtonSend);
+    QVERIFY(sim_.waitForFrames(4));
+    /* the edits, 80 % as raw 46 - 3680 / 100 = 10, and the spare bytes read earlier */
+    QCOMPARE(Ints(sim_.frames().at(3)),
+             (Ints_{0x55, 1, 5, 6, 10, 0, 7, 0, 8, 9, 10, 0, 11, 0, 7, 8, 9}));
+    QCOMPARE(popups.count(), 1);
+    QCOMPARE(Status(), QStringLiteral("TIMEOUT"));
 }
 
 void Transfer::powerRoundTrip_data()
