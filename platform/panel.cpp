@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFrame>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -496,8 +497,13 @@ void restyle(QWidget *w)
         else
             css += QStringLiteral("background-color: #%1;").arg(bg.toInt(), 6, 16, QLatin1Char('0'));
     }
-    if (frame.isValid())
-        css += QStringLiteral("border: 2px solid #%1;").arg(frame.toInt(), 6, 16, QLatin1Char('0'));
+    if (frame.isValid()) {
+        const QString colour = QStringLiteral("#%1").arg(frame.toInt(), 6, 16, QLatin1Char('0'));
+        css += QStringLiteral("border: 2px solid %1;").arg(colour);
+        // A decoration is a band of its frame colour: texts in that colour stand on it.
+        if (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w))
+            css += QStringLiteral("background-color: %1;").arg(colour);
+    }
     w->setStyleSheet(css.isEmpty() ? QString() : QStringLiteral("%1 { %2 }")
                                                      .arg(QLatin1String(w->metaObject()->className()), css));
 }
@@ -524,10 +530,13 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
     case ATTR_TEXT_COLOR: w->setProperty("vrTextColor", value); restyle(w); return 0;
     case ATTR_TEXT_BGCOLOR: w->setProperty("vrBgColor", value); restyle(w); return 0;
     case ATTR_TEXT_POINT_SIZE: {
+        // The panel is laid out in pixels; its text sizes are too, so text keeps its place
+        // among the controls whatever the screen's resolution.
         if (value <= 0) return -1;
         QFont f = w->font();
-        f.setPointSize(value);
+        f.setPixelSize(value);
         w->setFont(f);
+        w->setProperty("vrPointSize", value);
         w->adjustSize();
         return 0;
     }
@@ -578,7 +587,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value)
     case ATTR_DIMMED: *value = w->isEnabled() ? 0 : 1; return 0;
     case ATTR_LEFT: *value = w->x(); return 0;
     case ATTR_TOP: *value = w->y(); return 0;
-    case ATTR_TEXT_POINT_SIZE: *value = w->font().pointSize(); return 0;
+    case ATTR_TEXT_POINT_SIZE: return prop("vrPointSize");
     case ATTR_FRAME_COLOR: return prop("vrFrameColor");
     case ATTR_TEXT_COLOR: return prop("vrTextColor");
     case ATTR_TEXT_BGCOLOR: return prop("vrBgColor");

@@ -96,7 +96,7 @@ enum {
     ATTR_LABEL_TEXT,       /* string */
     ATTR_TEXT_FONT,        /* string; "NIApp" is the standard application font */
     ATTR_TEXT_COLOR,       /* int colour */
-    ATTR_TEXT_POINT_SIZE,  /* int, points */
+    ATTR_TEXT_POINT_SIZE,  /* int: text height, in the panel's pixels */
     ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
     ATTR_POINTS_PER_SCREEN /* int, strip charts */
 };
