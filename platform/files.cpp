@@ -1,5 +1,5 @@
 /* files.cpp: the array files. Arrays of unsigned bytes are kept as text: one line, each value
-** in decimal, right-aligned in a field of the given width (at least 4 characters, so that a
+** in decimal, right-aligned in a field of the given width (4 to 16 characters, so that a
 ** space always separates two values), for example "   7 255   0\n".
 */
 #include "platform.h"
@@ -16,9 +16,12 @@ namespace
 /* A parameter file is about a hundred bytes; anything far larger is not one of ours and is
 ** refused before it is read into memory. */
 constexpr qint64 kMaxFileBytes = 64 * 1024;
-/* The most values one file may carry, so that the text stays below the size bound. */
-constexpr int kMaxElements = 4096;
+/* Field widths in characters, and the most values one file may carry: every file written
+** stays below the size bound, so it reads back. */
 constexpr int kMinFieldWidth = 4;
+constexpr int kMaxFieldWidth = 16;
+constexpr int kMaxElements = 4000;
+static_assert(kMaxElements * kMaxFieldWidth + 1 <= kMaxFileBytes, "files written read back");
 
 /* Negative results of ArrayToFile and FileToArray. */
 enum {
@@ -54,7 +57,9 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
         numGroups != 1 || numElements < 1 || numElements > kMaxElements)
         return fail(FileBadArgument, QStringLiteral("unsupported array or file format"));
 
-    const int width = fieldWidth < kMinFieldWidth ? kMinFieldWidth : fieldWidth;
+    const int width = fieldWidth < kMinFieldWidth   ? kMinFieldWidth
+                      : fieldWidth > kMaxFieldWidth ? kMaxFieldWidth
+                                                    : fieldWidth;
     QByteArray text;
     for (int i = 0; i < numElements; ++i)
         text += QByteArray::number(array[i]).rightJustified(width, ' ');

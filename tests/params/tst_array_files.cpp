@@ -136,6 +136,8 @@ void ArrayFiles::roundTrip_data()
         << Bytes{255, 255, 1, 2, 3, 100, 200, 0, 0, 0, 1, 1, 254, 253, 252} << 0;
     QTest::newRow("field width 10")
         << Bytes{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 10, 11, 12, 13, 14} << 10;
+    QTest::newRow("field width a billion is cut")
+        << Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15} << 1000000000;
 }
 
 void ArrayFiles::roundTrip()

@@ -199,7 +199,6 @@ void Transfer::getReplies_data()
     QTest::newRow("15 bytes in two pieces 1 s apart") << "fault 3 split 7 1000" << true << 0;
     QTest::newRow("14 of 15 bytes") << "fault 3 short" << false << 3000;
     QTest::newRow("16 bytes") << "fault 3 long" << false << 0;
-    QTest::newRow("no reply") << "fault 3 silent" << false << 3000;
 }
 
 void Transfer::getReplies()
