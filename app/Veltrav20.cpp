@@ -10,29 +10,57 @@
 
 #include <cstring>
 
-namespace vr {
+namespace vr
+{
 
-int panel = 0;         /* handle of the main panel; WinMain */
-char proj_dir[260];    /* data directory of the program; WinMain */
-char doc_dir[260];     /* directory the file dialogs open in, writable; WinMain */
-int quitting = 0;      /* 1 once the operator closed the panel; CBF_P */
+int panel = 0;      /* handle of the main panel; WinMain */
+char proj_dir[260]; /* data directory of the program; WinMain */
+char doc_dir[260];  /* directory the file dialogs open in, writable; WinMain */
+int quitting = 0;   /* 1 once the operator closed the panel; CBF_P */
 
+// clang-format off
 #define CBF_CTRL(name) {#name, name, nullptr}
+// clang-format on
 const CallbackEntry cbfTable[] = {
     {"CBF_P", nullptr, CBF_P},
-    CBF_CTRL(CBF_EditConnect),      CBF_CTRL(CBF_ButtonSend),     CBF_CTRL(CBF_ButtonGet),
-    CBF_CTRL(CBF_ButtonGo),         CBF_CTRL(CBF_ButtonStop),     CBF_CTRL(CBF_ButtonGetBuff),
-    CBF_CTRL(CBF_SelectRAM),        CBF_CTRL(CBF_SelectEEPROM),   CBF_CTRL(CBF_SelectFILE),
-    CBF_CTRL(CBF_ParaVisible),      CBF_CTRL(CBF_SelectSource),   CBF_CTRL(CBF_EditThreshold),
-    CBF_CTRL(CBF_EditHysteresis),   CBF_CTRL(CBF_EditTrigger),    CBF_CTRL(CBF_EditPmod),
-    CBF_CTRL(CBF_EditPower),        CBF_CTRL(CBF_EditHold),       CBF_CTRL(CBF_EditBacklim),
-    CBF_CTRL(CBF_EditRegcnt),       CBF_CTRL(CBF_EditAverage),    CBF_CTRL(CBF_EditOutmode),
-    CBF_CTRL(CBF_EditDeadTimeMode), CBF_CTRL(CBF_EditDeadTime),   CBF_CTRL(CBF_DECO1),
-    CBF_CTRL(CBF_DECO2),            CBF_CTRL(CBF_DECO3),          CBF_CTRL(CBF_DECO4),
-    CBF_CTRL(CBF_DECO5),            CBF_CTRL(CBF_DECO6),          CBF_CTRL(CBF_DispDat0),
-    CBF_CTRL(CBF_DispDat1),         CBF_CTRL(CBF_DispNORM),       CBF_CTRL(CBF_DispEdge),
-    CBF_CTRL(CBF_DispWin),          CBF_CTRL(CBF_DispStatus),     CBF_CTRL(CBF_GraphRaw1),
-    CBF_CTRL(CBF_GraphData1),       CBF_CTRL(CBF_GraphData2),
+    CBF_CTRL(CBF_EditConnect),
+    CBF_CTRL(CBF_ButtonSend),
+    CBF_CTRL(CBF_ButtonGet),
+    CBF_CTRL(CBF_ButtonGo),
+    CBF_CTRL(CBF_ButtonStop),
+    CBF_CTRL(CBF_ButtonGetBuff),
+    CBF_CTRL(CBF_SelectRAM),
+    CBF_CTRL(CBF_SelectEEPROM),
+    CBF_CTRL(CBF_SelectFILE),
+    CBF_CTRL(CBF_ParaVisible),
+    CBF_CTRL(CBF_SelectSource),
+    CBF_CTRL(CBF_EditThreshold),
+    CBF_CTRL(CBF_EditHysteresis),
+    CBF_CTRL(CBF_EditTrigger),
+    CBF_CTRL(CBF_EditPmod),
+    CBF_CTRL(CBF_EditPower),
+    CBF_CTRL(CBF_EditHold),
+    CBF_CTRL(CBF_EditBacklim),
+    CBF_CTRL(CBF_EditRegcnt),
+    CBF_CTRL(CBF_EditAverage),
+    CBF_CTRL(CBF_EditOutmode),
+    CBF_CTRL(CBF_EditDeadTimeMode),
+    CBF_CTRL(CBF_EditDeadTime),
+    CBF_CTRL(CBF_DECO1),
+    CBF_CTRL(CBF_DECO2),
+    CBF_CTRL(CBF_DECO3),
+    CBF_CTRL(CBF_DECO4),
+    CBF_CTRL(CBF_DECO5),
+    CBF_CTRL(CBF_DECO6),
+    CBF_CTRL(CBF_DispDat0),
+    CBF_CTRL(CBF_DispDat1),
+    CBF_CTRL(CBF_DispNORM),
+    CBF_CTRL(CBF_DispEdge),
+    CBF_CTRL(CBF_DispWin),
+    CBF_CTRL(CBF_DispStatus),
+    CBF_CTRL(CBF_GraphRaw1),
+    CBF_CTRL(CBF_GraphData1),
+    CBF_CTRL(CBF_GraphData2),
 };
 #undef CBF_CTRL
 const int cbfTableLen = sizeof cbfTable / sizeof cbfTable[0];

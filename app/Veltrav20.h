@@ -8,7 +8,8 @@
 
 /* The logic lives in namespace vr: `poll` and `sync` would otherwise clash with the C
 ** library's functions of the same names. */
-namespace vr {
+namespace vr
+{
 
 /* Control identifiers of the main panel (panel 1 of "Veltrav20.uir"). */
 enum {

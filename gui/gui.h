@@ -6,17 +6,17 @@
 
 #include "../app/Veltrav20.h"
 
-namespace vr {
+namespace vr
+{
 
 extern unsigned char para; /* page in force: 1 basic, 0 extended; InitVars, CBF_ParaVisible */
 
 extern const char InfoEditConnect[], InfoButtonSend[], InfoButtonGet[], InfoButtonGo[],
-    InfoButtonStop[], InfoButtonGetBuff[], InfoSelectMEM[], InfoSwitchPara[],
-    InfoSelectSource[], InfoEditThreshold[], InfoEditHysteresis[], InfoEditTrigger[],
-    InfoEditPmod[], InfoEditPower[], InfoEditHold[], InfoEditBacklim[], InfoEditRegcnt[],
-    InfoEditAverage[], InfoEditOutmode[], InfoEditDeadTimeMode[], InfoEditDeadTime[],
-    InfoDispDat0[], InfoDispDat1[], InfoDispNORM[], InfoDispEDGE[], InfoDispWIN[],
-    InfoStatus[], InfoGraph[], InfoGraphData1[], InfoGraphData2[];
+    InfoButtonStop[], InfoButtonGetBuff[], InfoSelectMEM[], InfoSwitchPara[], InfoSelectSource[],
+    InfoEditThreshold[], InfoEditHysteresis[], InfoEditTrigger[], InfoEditPmod[], InfoEditPower[],
+    InfoEditHold[], InfoEditBacklim[], InfoEditRegcnt[], InfoEditAverage[], InfoEditOutmode[],
+    InfoEditDeadTimeMode[], InfoEditDeadTime[], InfoDispDat0[], InfoDispDat1[], InfoDispNORM[],
+    InfoDispEDGE[], InfoDispWIN[], InfoStatus[], InfoGraph[], InfoGraphData1[], InfoGraphData2[];
 
 /* The help popup: MessagePopup titled "Info" with `text`. */
 void ShowHelp(const char *text);

@@ -9,19 +9,20 @@
 
 #include <cstring>
 
-namespace vr {
+namespace vr
+{
 
-int com;                              /* COM port in use; InitVars, CBF_EditConnect */
-int ret;                              /* result of the last OpenComConfig; InitRS232 */
-char szStatus[64];                    /* status line text; InitVars, InitRS232, CheckComLine */
-unsigned char sync;                   /* frame sync byte 0x55; InitVars */
-unsigned char order;                  /* command code of the last frame built; exchanges */
+int com;                               /* COM port in use; InitVars, CBF_EditConnect */
+int ret;                               /* result of the last OpenComConfig; InitRS232 */
+char szStatus[64];                     /* status line text; InitVars, InitRS232, CheckComLine */
+unsigned char sync;                    /* frame sync byte 0x55; InitVars */
+unsigned char order;                   /* command code of the last frame built; exchanges */
 unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; FillTxBuf */
 unsigned char szReadBuf[ComQueueLen];  /* reply buffer; every read starts at its beginning */
-int nBytesW;                          /* bytes accepted by the last parameter write */
-int nBytesR;                          /* bytes read by the last reading exchange */
-double tstart;                        /* start of the current wait, s; every wait */
-double tdiff;                         /* elapsed time of the current wait, s; every wait */
+int nBytesW;                           /* bytes accepted by the last parameter write */
+int nBytesR;                           /* bytes read by the last reading exchange */
+double tstart;                         /* start of the current wait, s; every wait */
+double tdiff;                          /* elapsed time of the current wait, s; every wait */
 
 static_assert(FrameLen == 17, "a command frame is sync, command and the 15-byte packet");
 static_assert(sizeof szReadBuf >= 16, "the longest reply is the 16-byte jump buffer");
@@ -72,8 +73,7 @@ void InitRS232(int port)
 void CheckComLine(void)
 {
     static const unsigned char lineOk[AnzLineCheck] = {0xAA, 0x02, 0x00};
-    if (ReadExchange(7, AnzLineCheck) == 1 &&
-        std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
+    if (ReadExchange(7, AnzLineCheck) == 1 && std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
         ShowStatus(szLineOk);
         GetPara();
     } else {
@@ -88,9 +88,15 @@ void FillTxBuf(unsigned char command)
     std::memcpy(szWriteBuf + 2, pp, AnzPara);
 }
 
-void GetRxBufPara(void) { std::memcpy(pp, szReadBuf, AnzPara); }
+void GetRxBufPara(void)
+{
+    std::memcpy(pp, szReadBuf, AnzPara);
+}
 
-void GetRxBufData(void) { std::memcpy(databuf, szReadBuf, AnzData); }
+void GetRxBufData(void)
+{
+    std::memcpy(databuf, szReadBuf, AnzData);
+}
 
 int WriteExchange(unsigned char command)
 {

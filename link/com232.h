@@ -7,24 +7,25 @@
 
 #include "../app/Veltrav20.h"
 
-namespace vr {
+namespace vr
+{
 
 enum { AnzPara = 15 }; /* bytes in the parameter packet pp and in a frame's payload */
 enum { AnzData = 9 };  /* bytes in the data packet databuf */
 enum { FrameLen = AnzPara + 2, ComQueueLen = 1024 };
 enum { AnzJump = 16, AnzLineCheck = 3 }; /* reply lengths of the jump buffer and line check */
 
-extern int com;                             /* COM port in use, 1 at start; CBF_EditConnect */
-extern int ret;                             /* result of the last port open (negative: error) */
-extern char szStatus[64];                   /* text for PANEL_STATUS; InitVars, InitRS232 */
-extern unsigned char sync;                  /* first frame byte, 0x55; InitVars */
-extern unsigned char order;                 /* command code of the frame being built, 1..7 */
+extern int com;                               /* COM port in use, 1 at start; CBF_EditConnect */
+extern int ret;                               /* result of the last port open (negative: error) */
+extern char szStatus[64];                     /* text for PANEL_STATUS; InitVars, InitRS232 */
+extern unsigned char sync;                    /* first frame byte, 0x55; InitVars */
+extern unsigned char order;                   /* command code of the frame being built, 1..7 */
 extern unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; bytes 0..16 hold the frame */
 extern unsigned char szReadBuf[ComQueueLen];  /* reply buffer, as large as the input queue */
-extern int nBytesW;                         /* count of the last parameter write */
-extern int nBytesR;                         /* count of the last read */
-extern double tstart;                       /* start of the current wait, seconds */
-extern double tdiff;                        /* elapsed time of the current wait, seconds */
+extern int nBytesW;                           /* count of the last parameter write */
+extern int nBytesR;                           /* count of the last read */
+extern double tstart;                         /* start of the current wait, seconds */
+extern double tdiff;                          /* elapsed time of the current wait, seconds */
 
 extern const char InfoTimeout[]; /* the TIMEOUT popup's text */
 extern const char szLineOk[];    /* status text after a passed line check */

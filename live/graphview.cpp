@@ -5,7 +5,8 @@
 
 #include "../gui/gui.h"
 
-namespace vr {
+namespace vr
+{
 
 int source; /* view: 0 raw, 1 NORM, 2 adjustment; DispVis */
 
@@ -68,10 +69,10 @@ void ShowGraph(void)
         if (edge >= 0 && edge < AnzBars) edgeBars[edge] = BarHeight;
         if (win >= 0 && win < AnzBars) winBars[win] = BarHeight;
         DeleteGraphPlot(panel, PANEL_GRAPH_ADJ, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
-        PlotY(panel, PANEL_GRAPH_ADJ, edgeBars, AnzBars, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0,
-              1, ColourEdge);
-        PlotY(panel, PANEL_GRAPH_ADJ, winBars, AnzBars, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0,
-              1, ColourWindow);
+        PlotY(panel, PANEL_GRAPH_ADJ, edgeBars, AnzBars, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
+              ColourEdge);
+        PlotY(panel, PANEL_GRAPH_ADJ, winBars, AnzBars, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
+              ColourWindow);
     } else {
         SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, AnzHist + 1);
         PlotStripChart(panel, PANEL_STRIPCHART, alldata, AnzAll, 0, 0, VAL_DOUBLE);

@@ -8,7 +8,8 @@
 
 #include <cstring>
 
-namespace vr {
+namespace vr
+{
 
 unsigned char jumpbuf[AnzJump]; /* jump buffer of the last good readout; GetJmpBuf */
 
@@ -30,10 +31,10 @@ void GetJmpBuf(void)
     SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
-    PlotY(panel, PANEL_GRAPH_JUMPBUF, jumpbuf, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0,
-          1, ColourValues);
-    PlotY(panel, PANEL_GRAPH_JUMPBUF, reference, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0,
-          1, ColourThreshold);
+    PlotY(panel, PANEL_GRAPH_JUMPBUF, jumpbuf, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
+          ColourValues);
+    PlotY(panel, PANEL_GRAPH_JUMPBUF, reference, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
+          ColourThreshold);
 }
 
 int CBF_ButtonGetBuff(int, int, int event, void *, int, int)

@@ -6,23 +6,24 @@
 #include "../gui/gui.h"
 #include "../params/params.h"
 
-namespace vr {
+namespace vr
+{
 
-int poll;                      /* 1 while polling goes on; GetData sets it, Stop, close, port
-                                  set-up, transfers, GetBuff and a failed cycle clear it */
+int poll;                       /* 1 while polling goes on; GetData sets it, Stop, close, port
+                                   set-up, transfers, GetBuff and a failed cycle clear it */
 unsigned char databuf[AnzData]; /* last accepted data packet; GetRxBufData */
-unsigned char dataDat0;        /* receiver DAT0 raw value; CopyDatatoVars */
-unsigned char dataDat1;        /* receiver DAT1 raw value; CopyDatatoVars */
-unsigned char dataNorm;        /* NORM 0..255; CopyDatatoVars */
-unsigned char dataAdjedgeL;    /* edge time, low byte; CopyDatatoVars */
-unsigned char dataAdjedgeH;    /* edge time, high byte */
-unsigned char dataAdjin0L;     /* IN0-to-IN0 time, low byte */
-unsigned char dataAdjin0H;     /* IN0-to-IN0 time, high byte */
-unsigned char dataAdjin1L;     /* active window length, low byte */
-unsigned char dataAdjin1H;     /* active window length, high byte */
-double alldata[AnzAll];        /* history, 100 samples of 5 values, newest at 495..499;
-                                  SetPanelData */
-int going;                     /* 1 while a Go callback runs; CBF_ButtonGo */
+unsigned char dataDat0;         /* receiver DAT0 raw value; CopyDatatoVars */
+unsigned char dataDat1;         /* receiver DAT1 raw value; CopyDatatoVars */
+unsigned char dataNorm;         /* NORM 0..255; CopyDatatoVars */
+unsigned char dataAdjedgeL;     /* edge time, low byte; CopyDatatoVars */
+unsigned char dataAdjedgeH;     /* edge time, high byte */
+unsigned char dataAdjin0L;      /* IN0-to-IN0 time, low byte */
+unsigned char dataAdjin0H;      /* IN0-to-IN0 time, high byte */
+unsigned char dataAdjin1L;      /* active window length, low byte */
+unsigned char dataAdjin1H;      /* active window length, high byte */
+double alldata[AnzAll];         /* history, 100 samples of 5 values, newest at 495..499;
+                                   SetPanelData */
+int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
 
 static_assert(AnzData == 9, "the data packet carries nine bytes");
 static_assert(AnzAll == 500, "100 samples of DAT0, DAT1, NORM, threshold, hysteresis");
@@ -88,7 +89,8 @@ void SetPanelData(void)
 int Copy1D(const double *in, int n, double *out)
 {
     if (n < 1) return ErrArrayLen;
-    for (int i = 0; i < n; i++) out[i] = in[i];
+    for (int i = 0; i < n; i++)
+        out[i] = in[i];
     return 0;
 }
 
@@ -100,11 +102,15 @@ int Shift(const double *in, int n, int shift, double *out)
     if (shift == 0) return Copy1D(in, n, out);
     // The copying direction keeps the shift right when in and out are the same array.
     if (shift > 0) {
-        for (int i = n - 1; i >= s; i--) out[i] = in[i - s];
-        for (int i = 0; i < s; i++) out[i] = 0.0;
+        for (int i = n - 1; i >= s; i--)
+            out[i] = in[i - s];
+        for (int i = 0; i < s; i++)
+            out[i] = 0.0;
     } else {
-        for (int i = 0; i <= n - s - 1; i++) out[i] = in[i + s];
-        for (int i = n - 1; i >= n - s; i--) out[i] = 0.0;
+        for (int i = 0; i <= n - s - 1; i++)
+            out[i] = in[i + s];
+        for (int i = n - 1; i >= n - s; i--)
+            out[i] = 0.0;
     }
     return 0;
 }

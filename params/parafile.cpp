@@ -6,7 +6,8 @@
 
 #include <cstdio>
 
-namespace vr {
+namespace vr
+{
 
 char file_name[260]; /* path picked in the last file dialog; SendParaToFile, ReadParaFromFile */
 

@@ -8,7 +8,8 @@
 
 #include <cstdio>
 
-namespace vr {
+namespace vr
+{
 
 unsigned char threshold;    /* pp[0]: lower NORM threshold; panel, packet, live display */
 unsigned char hysteresis;   /* pp[1]: re-arm level above the threshold; panel, packet */
@@ -31,8 +32,8 @@ static_assert(AnzPara == 15, "the packet carries twelve parameters and three spa
 
 /* The packet order, shared by both copies. */
 static unsigned char *const packetVars[AnzPara] = {
-    &threshold, &hysteresis, &power,    &pmod,    &hold,   &trigger, &backlim, &regcnt,
-    &average,   &deadtimemode, &deadtime, &outmode, &frei13, &frei14, &frei15};
+    &threshold, &hysteresis,   &power,    &pmod,    &hold,   &trigger, &backlim, &regcnt,
+    &average,   &deadtimemode, &deadtime, &outmode, &frei13, &frei14,  &frei15};
 
 unsigned char PercentToRaw(int percent)
 {
@@ -120,12 +121,14 @@ void InitPanelValues(void)
 
 void CopyVarsToPP(void)
 {
-    for (int i = 0; i < AnzPara; i++) pp[i] = *packetVars[i];
+    for (int i = 0; i < AnzPara; i++)
+        pp[i] = *packetVars[i];
 }
 
 void CopyPPtoVars(void)
 {
-    for (int i = 0; i < AnzPara; i++) *packetVars[i] = pp[i];
+    for (int i = 0; i < AnzPara; i++)
+        *packetVars[i] = pp[i];
 }
 
 int CBF_EditTrigger(int, int, int event, void *, int, int)

@@ -8,7 +8,8 @@
 #include "../app/Veltrav20.h"
 #include "../link/com232.h"
 
-namespace vr {
+namespace vr
+{
 
 enum { RAM = 1, EEPROM = 2, DATFILE = 3 }; /* transfer targets */
 enum { PowerSteps = 46 };                  /* raw power: 0 full intensity .. 46 none */
@@ -33,8 +34,8 @@ extern unsigned char frei14;       /* pp[13]: spare */
 extern unsigned char frei15;       /* pp[14]: spare */
 extern unsigned char pp[AnzPara];  /* the parameter packet, in the order above */
 
-extern int target;            /* RAM, EEPROM or DATFILE; written by the toggle callbacks */
-extern char file_name[260];   /* path picked in the last file dialog */
+extern int target;          /* RAM, EEPROM or DATFILE; written by the toggle callbacks */
+extern char file_name[260]; /* path picked in the last file dialog */
 
 /* Record and packet. */
 void GetPanelValues(void);  /* twelve controls into the variables, power percent -> raw */
@@ -42,7 +43,7 @@ void SetPanelValues(void);  /* variables into the controls, power raw -> percent
 void InitPanelValues(void); /* dimming and the dead-time ring from the mode controls */
 void CopyVarsToPP(void);
 void CopyPPtoVars(void);
-unsigned char PercentToRaw(int percent); /* 46 - percent*46/100, truncated */
+unsigned char PercentToRaw(int percent);       /* 46 - percent*46/100, truncated */
 unsigned char RawToPercent(unsigned char raw); /* 100*(46-raw)/46; raw above 46 shows 0 */
 
 /* Transfers. */

@@ -6,7 +6,8 @@
 #include "../gui/gui.h"
 #include "../live/live.h"
 
-namespace vr {
+namespace vr
+{
 
 int target; /* RAM, EEPROM or DATFILE; RAM at start; written by the toggle callbacks */
 

@@ -16,7 +16,8 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QPointer<QEventLoop> runningLoop;
 bool quitRequested = false;
@@ -28,8 +29,7 @@ void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &
 {
     if (type != QtFatalMsg) return;
     const QString first = msg.section(QLatin1Char('\n'), 0, 0);
-    std::fprintf(stderr, "veltrav20: the user interface cannot start: %s\n",
-                 qPrintable(first));
+    std::fprintf(stderr, "veltrav20: the user interface cannot start: %s\n", qPrintable(first));
     std::fflush(stderr);
     _exit(255);
 }

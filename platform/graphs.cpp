@@ -18,7 +18,8 @@
 
 using namespace vrplatform;
 
-namespace {
+namespace
+{
 
 /* ---- Chart set-up -------------------------------------------------------------------- */
 
@@ -52,11 +53,13 @@ struct Chart {
 std::map<QChartView *, std::unique_ptr<Chart>> charts;
 int nextPlotHandle = 1;
 
-QColor colorOf(int rgb) {
+QColor colorOf(int rgb)
+{
     return QColor::fromRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
-QLineSeries *newSeries(Chart &c) {
+QLineSeries *newSeries(Chart &c)
+{
     auto *s = new QLineSeries(c.chart);
     c.chart->addSeries(s);
     s->attachAxis(c.x);
@@ -64,14 +67,16 @@ QLineSeries *newSeries(Chart &c) {
     return s;
 }
 
-int pointsPerScreen(QChartView *view) {
+int pointsPerScreen(QChartView *view)
+{
     const QVariant v = view->property("vrPointsPerScreen");
     return v.isValid() && v.toInt() >= 2 ? v.toInt() : DefaultPointsPerScreen;
 }
 
 /* The chart record of a chart control, set up on first use: raster drawing without
 ** animation or legend, axes by the kind the panel file gives ("strip", "adj", "jump"). */
-Chart *chartOf(int panel, int control) {
+Chart *chartOf(int panel, int control)
+{
     Control *ctl = findControl(panel, control);
     if (!ctl || ctl->kind != Kind::Chart) return nullptr;
     auto *view = static_cast<QChartView *>(ctl->widget.data());
@@ -119,7 +124,8 @@ Chart *chartOf(int panel, int control) {
     return raw;
 }
 
-void removePlots(Chart &c) {
+void removePlots(Chart &c)
+{
     for (Plot &p : c.plots) {
         p.series->clear();
         p.series->setVisible(false);
@@ -133,7 +139,8 @@ void removePlots(Chart &c) {
 /* ---- Graphs -------------------------------------------------------------------------- */
 
 int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, int plotStyle, int,
-          int, int, int color) {
+          int, int, int color)
+{
     Chart *c = chartOf(panel, control);
     if (!c || c->strip || !y || n < 1 || dataType != VAL_UNSIGNED_CHAR) return -1;
 
@@ -165,7 +172,8 @@ int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, i
     return c->plots.back().handle;
 }
 
-int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
+int DeleteGraphPlot(int panel, int control, int plotHandle, int)
+{
     Chart *c = chartOf(panel, control);
     if (!c) return -1;
     if (c->strip) {
@@ -193,7 +201,8 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
 /* ---- Strip charts -------------------------------------------------------------------- */
 
 int PlotStripChart(int panel, int control, const double *y, int n, int start, int skip,
-                   int dataType) {
+                   int dataType)
+{
     Chart *c = chartOf(panel, control);
     if (!c || !c->strip || !y || n < 1 || start < 0 || skip < 0 || dataType != VAL_DOUBLE ||
         n % StripTraces != 0)
@@ -219,7 +228,8 @@ int PlotStripChart(int panel, int control, const double *y, int n, int start, in
     return 0;
 }
 
-int SetTraceAttribute(int panel, int control, int trace, int attribute, int value) {
+int SetTraceAttribute(int panel, int control, int trace, int attribute, int value)
+{
     Chart *c = chartOf(panel, control);
     if (!c || !c->strip || trace < 1 || trace > StripTraces || attribute != ATTR_TRACE_VISIBLE)
         return -1;
@@ -230,7 +240,8 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
 /* ---- Read-back ----------------------------------------------------------------------- */
 
 /* Graphs: the number of plots. Strip charts: the number of traces holding points. */
-int GetGraphPlotCount(int panel, int control) {
+int GetGraphPlotCount(int panel, int control)
+{
     Chart *c = chartOf(panel, control);
     if (!c) return -1;
     if (!c->strip) return static_cast<int>(c->plots.size());
@@ -240,7 +251,8 @@ int GetGraphPlotCount(int panel, int control) {
     return count;
 }
 
-int GetGraphPlotData(int panel, int control, int index, double *values, int capacity, int *color) {
+int GetGraphPlotData(int panel, int control, int index, double *values, int capacity, int *color)
+{
     Chart *c = chartOf(panel, control);
     if (!c || c->strip || index < 0 || index >= static_cast<int>(c->plots.size())) return -1;
     const Plot &p = c->plots[index];
@@ -251,7 +263,8 @@ int GetGraphPlotData(int panel, int control, int index, double *values, int capa
 }
 
 int GetStripChartTrace(int panel, int control, int trace, double *values, int capacity,
-                       int *visible) {
+                       int *visible)
+{
     Chart *c = chartOf(panel, control);
     if (!c || !c->strip || trace < 1 || trace > StripTraces) return -1;
     const QList<double> &v = c->traceValues[trace - 1];

@@ -27,8 +27,10 @@
 #include <map>
 #include <memory>
 
-namespace vrplatform {
-namespace {
+namespace vrplatform
+{
+namespace
+{
 
 /* ---- Records and look-ups ------------------------------------------------------------ */
 
@@ -84,8 +86,9 @@ void raise(Panel *p, Control *c, int event)
 /* Watches the whole application for the operator's right clicks (also on dimmed controls,
 ** which Qt otherwise passes to their parent), for Enter in numeric inputs, and for the
 ** close request of a panel. */
-class EventWatch : public QObject {
-public:
+class EventWatch : public QObject
+{
+  public:
     bool eventFilter(QObject *obj, QEvent *ev) override
     {
         switch (ev->type()) {
@@ -179,7 +182,8 @@ void wire(Panel *p, Control &c)
 
 Kind kindOf(QWidget *w)
 {
-    if (auto *b = qobject_cast<QPushButton *>(w)) return b->isCheckable() ? Kind::Toggle : Kind::Button;
+    if (auto *b = qobject_cast<QPushButton *>(w))
+        return b->isCheckable() ? Kind::Toggle : Kind::Button;
     if (qobject_cast<QCheckBox *>(w)) return Kind::Switch;
     if (qobject_cast<QSpinBox *>(w)) return Kind::Numeric;
     if (qobject_cast<QComboBox *>(w)) return Kind::Ring;
@@ -192,8 +196,9 @@ Kind kindOf(QWidget *w)
 /* ---- Loading ------------------------------------------------------------------------- */
 
 /* Creates the chart views the panel file names, which the stock loader does not know. */
-class Loader : public QUiLoader {
-public:
+class Loader : public QUiLoader
+{
+  public:
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
     {
         if (className == QLatin1String("QChartView")) {
@@ -219,8 +224,8 @@ bool lookUp(const QString &name, CtrlCallbackPtr *ctrl, PanelCallbackPtr *pan)
 
 void setRingItems(QComboBox *ring)
 {
-    const QStringList values = ring->property("itemValues").toString().split(
-        QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList values =
+        ring->property("itemValues").toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (int i = 0; i < ring->count(); i++)
         ring->setItemData(i, i < values.size() ? values[i].trimmed().toInt() : i);
 }
@@ -252,7 +257,10 @@ QWidget *panelWidget(int panel)
     return p ? p->root.data() : nullptr;
 }
 
-QWidget *activePanelWidget() { return lastShown.data(); }
+QWidget *activePanelWidget()
+{
+    return lastShown.data();
+}
 
 } // namespace vrplatform
 
@@ -282,8 +290,7 @@ int LoadPanel(int, const char *fileName, int panelId)
     auto p = std::make_unique<Panel>();
     p->handle = nextHandle;
     const QString panelCb = root->property(PropCallback).toString();
-    if (!panelCb.isEmpty() && (!lookUp(panelCb, nullptr, &p->callback) || !p->callback))
-        return -3;
+    if (!panelCb.isEmpty() && (!lookUp(panelCb, nullptr, &p->callback) || !p->callback)) return -3;
 
     for (QWidget *w : root->findChildren<QWidget *>()) {
         const QVariant idProp = w->property(PropId);
@@ -308,7 +315,8 @@ int LoadPanel(int, const char *fileName, int panelId)
             }
     }
     watch();
-    for (auto &c : p->controls) wire(p.get(), c.second);
+    for (auto &c : p->controls)
+        wire(p.get(), c.second);
     p->root = root.release();
     const int handle = p->handle;
     panels[handle] = std::move(p);
@@ -338,7 +346,8 @@ int DiscardPanel(int panel)
 
 /* ---- Values ----------------------------------------------------------------------------- */
 
-namespace {
+namespace
+{
 
 /* The value a numeric input holds, including digits typed but not yet entered; reading it
 ** has no side effect on the control. */
@@ -420,7 +429,10 @@ int GetCtrlVal(int panel, int control, unsigned char *value)
     return r;
 }
 
-int GetCtrlVal(int panel, int control, int *value) { return readInt(panel, control, value); }
+int GetCtrlVal(int panel, int control, int *value)
+{
+    return readInt(panel, control, value);
+}
 
 int GetCtrlVal(int panel, int control, double *value)
 {
@@ -435,8 +447,10 @@ int GetCtrlValText(int panel, int control, char *text, std::size_t capacity)
     Control *c = findControl(panel, control);
     if (!c || !text || capacity == 0) return -1;
     switch (c->kind) {
-    case Kind::Text: return stringOut(static_cast<QLineEdit *>(c->widget.data())->text(), text, capacity);
-    case Kind::TextMsg: return stringOut(static_cast<QLabel *>(c->widget.data())->text(), text, capacity);
+    case Kind::Text:
+        return stringOut(static_cast<QLineEdit *>(c->widget.data())->text(), text, capacity);
+    case Kind::TextMsg:
+        return stringOut(static_cast<QLabel *>(c->widget.data())->text(), text, capacity);
     case Kind::Ring:
         return stringOut(static_cast<QComboBox *>(c->widget.data())->currentText(), text, capacity);
     default: {
@@ -447,7 +461,10 @@ int GetCtrlValText(int panel, int control, char *text, std::size_t capacity)
     }
 }
 
-int SetCtrlVal(int panel, int control, int value) { return writeInt(panel, control, value); }
+int SetCtrlVal(int panel, int control, int value)
+{
+    return writeInt(panel, control, value);
+}
 int SetCtrlVal(int panel, int control, unsigned char value)
 {
     return writeInt(panel, control, value);
@@ -481,7 +498,8 @@ int SetCtrlVal(int panel, int control, const char *text)
 
 /* ---- Attributes and lists ----------------------------------------------------------------- */
 
-namespace {
+namespace
+{
 
 /* Colours, font and frame colour live in dynamic properties and are turned into one style
 ** sheet, so each can be changed on its own and read back. */
@@ -490,12 +508,14 @@ void restyle(QWidget *w)
     QString css;
     const QVariant text = w->property("vrTextColor"), bg = w->property("vrBgColor"),
                    frame = w->property("vrFrameColor");
-    if (text.isValid()) css += QStringLiteral("color: #%1;").arg(text.toInt(), 6, 16, QLatin1Char('0'));
+    if (text.isValid())
+        css += QStringLiteral("color: #%1;").arg(text.toInt(), 6, 16, QLatin1Char('0'));
     if (bg.isValid()) {
         if (bg.toInt() == VAL_TRANSPARENT)
             css += QStringLiteral("background: transparent;");
         else
-            css += QStringLiteral("background-color: #%1;").arg(bg.toInt(), 6, 16, QLatin1Char('0'));
+            css +=
+                QStringLiteral("background-color: #%1;").arg(bg.toInt(), 6, 16, QLatin1Char('0'));
     }
     if (frame.isValid()) {
         const QString colour = QStringLiteral("#%1").arg(frame.toInt(), 6, 16, QLatin1Char('0'));
@@ -504,8 +524,10 @@ void restyle(QWidget *w)
         if (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w))
             css += QStringLiteral("background-color: %1;").arg(colour);
     }
-    w->setStyleSheet(css.isEmpty() ? QString() : QStringLiteral("%1 { %2 }")
-                                                     .arg(QLatin1String(w->metaObject()->className()), css));
+    w->setStyleSheet(
+        css.isEmpty()
+            ? QString()
+            : QStringLiteral("%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
 }
 
 } // namespace
@@ -526,9 +548,18 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
         return 0;
     case ATTR_LEFT: w->move(value, w->y()); return 0;
     case ATTR_TOP: w->move(w->x(), value); return 0;
-    case ATTR_FRAME_COLOR: w->setProperty("vrFrameColor", value); restyle(w); return 0;
-    case ATTR_TEXT_COLOR: w->setProperty("vrTextColor", value); restyle(w); return 0;
-    case ATTR_TEXT_BGCOLOR: w->setProperty("vrBgColor", value); restyle(w); return 0;
+    case ATTR_FRAME_COLOR:
+        w->setProperty("vrFrameColor", value);
+        restyle(w);
+        return 0;
+    case ATTR_TEXT_COLOR:
+        w->setProperty("vrTextColor", value);
+        restyle(w);
+        return 0;
+    case ATTR_TEXT_BGCOLOR:
+        w->setProperty("vrBgColor", value);
+        restyle(w);
+        return 0;
     case ATTR_TEXT_POINT_SIZE: {
         // The panel is laid out in pixels; its text sizes are too, so text keeps its place
         // among the controls whatever the screen's resolution.
@@ -555,9 +586,12 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
     const QString s = QString::fromLocal8Bit(text);
     switch (attribute) {
     case ATTR_LABEL_TEXT:
-        if (c->label) c->label->setText(s);
-        else if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data())) b->setText(s);
-        else return -1;
+        if (c->label)
+            c->label->setText(s);
+        else if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data()))
+            b->setText(s);
+        else
+            return -1;
         return 0;
     case ATTR_TEXT_FONT: {
         // "NIApp" names the standard application font.

@@ -109,15 +109,13 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
 /* Reads an int attribute back (visibility, dimming, position, colours, point size, points
 ** per screen); -1 for an unknown control or attribute. */
 int GetCtrlAttribute(int panel, int control, int attribute, int *value);
-int GetCtrlAttributeText(int panel, int control, int attribute, char *text,
-                         std::size_t capacity);
+int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std::size_t capacity);
 
 /* Replaces item `index` of a ring by (label, value); an index one past the end appends. */
 int ReplaceListItem(int panel, int control, int index, const char *label, int value);
 /* Number of items of a ring, and the label and value of one item (for tests and checks). */
 int GetNumListItems(int panel, int control, int *count);
-int GetListItem(int panel, int control, int index, char *label, std::size_t capacity,
-                int *value);
+int GetListItem(int panel, int control, int index, char *label, std::size_t capacity, int *value);
 
 enum { CTRL_TEXT_MSG = 1 };
 /* Creates a control of `style` on the panel at (top, left); returns its new identifier. */
@@ -137,10 +135,10 @@ int MessagePopup(const char *title, const char *text);
 ** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
 ** negative for an error; on 1 or 2 the full path is in pathOut (cut to pathCapacity,
 ** NUL-terminated). */
-int FileSelectPopupText(const char *defaultDir, const char *defaultFile,
-                        const char *fileTypeList, const char *title, int buttonLabel,
-                        int restrictDirectory, int restrictExtension, int allowCancel,
-                        int allowMakeDirectory, char *pathOut, std::size_t pathCapacity);
+int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
+                        const char *title, int buttonLabel, int restrictDirectory,
+                        int restrictExtension, int allowCancel, int allowMakeDirectory,
+                        char *pathOut, std::size_t pathCapacity);
 template <std::size_t N>
 inline int FileSelectPopup(const char *defaultDir, const char *defaultFile,
                            const char *fileTypeList, const char *title, int buttonLabel,
@@ -207,9 +205,9 @@ enum { VAL_TRUNCATE = 0 };                      /* file action: replace the cont
 
 /* Writes numElements unsigned bytes as text, atomically: the old file stays intact unless
 ** the whole new file was written. Returns 0, or negative with GetFileErrorText set. */
-int ArrayToFile(const char *fileName, const unsigned char *array, int dataType,
-                int numElements, int numGroups, int dataOrder, int fileLayout,
-                int separation, int fieldWidth, int fileType, int fileAction);
+int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
+                int numGroups, int dataOrder, int fileLayout, int separation, int fieldWidth,
+                int fileType, int fileAction);
 /* Reads exactly numElements whole numbers 0..255 from a text file into array. All or
 ** nothing: on any failure (unreadable, too large, too few or too many values, a value that
 ** is not a whole number in 0..255) array is untouched and the result is negative with
@@ -237,8 +235,7 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
 /* For checks: number of plots on a graph; the values of plot `index` (oldest plot first)
 ** or of a strip chart trace (1-based), and its colour. Return the number of values. */
 int GetGraphPlotCount(int panel, int control);
-int GetGraphPlotData(int panel, int control, int index, double *values, int capacity,
-                     int *color);
+int GetGraphPlotData(int panel, int control, int index, double *values, int capacity, int *color);
 int GetStripChartTrace(int panel, int control, int trace, double *values, int capacity,
                        int *visible);
 

@@ -1,5 +1,5 @@
 /* popups.cpp: the modal message popup and the modal file dialog.
-*/
+ */
 #include "qtpanel.h"
 
 #include <QApplication>
@@ -16,17 +16,15 @@ int MessagePopup(const char *title, const char *text)
 {
     if (!qApp) return -1;
     QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(title ? title : ""),
-                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok,
-                    activePanelWidget());
+                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok, activePanelWidget());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     return 0;
 }
 
-int FileSelectPopupText(const char *defaultDir, const char *defaultFile,
-                        const char *fileTypeList, const char *title, int,
-                        int, int restrictExtension, int allowCancel,
+int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
+                        const char *title, int, int, int restrictExtension, int allowCancel,
                         int allowMakeDirectory, char *pathOut, std::size_t pathCapacity)
 {
     if (!qApp || !pathOut || pathCapacity == 0) return -1;

@@ -13,7 +13,8 @@
 
 class QLabel;
 
-namespace vrplatform {
+namespace vrplatform
+{
 
 /* What a control is, decided from its widget class when the panel is loaded. */
 enum class Kind {

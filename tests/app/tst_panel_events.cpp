@@ -18,7 +18,8 @@
 
 using namespace vr;
 
-namespace {
+namespace
+{
 
 struct Event {
     int control;
@@ -49,14 +50,15 @@ std::vector<CallbackEntry> recorderTable()
 
 } // namespace
 
-class TestPanelEvents : public QObject {
+class TestPanelEvents : public QObject
+{
     Q_OBJECT
     std::vector<CallbackEntry> table;
     int handle = 0;
 
     QWidget *w(int id) { return fixture::Widget(id); }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         table = recorderTable();
@@ -81,7 +83,12 @@ private slots:
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("cls");
         QTest::addColumn<QString>("callback");
-        struct Row { const char *name; int id; const char *cls; const char *cb; };
+        struct Row {
+            const char *name;
+            int id;
+            const char *cls;
+            const char *cb;
+        };
         const Row rows[] = {
             {"PANEL_COMPORT", 2, "QSpinBox", "CBF_EditConnect"},
             {"PANEL_SELECT_FILE", 9, "QPushButton", "CBF_SelectFILE"},
@@ -123,7 +130,11 @@ private slots:
         QFETCH(QString, cls);
         QFETCH(QString, callback);
         // Each widget of the file, in order: its class, identifier and callback name.
-        struct Entry { QString cls; int id = 0; QString callback; };
+        struct Entry {
+            QString cls;
+            int id = 0;
+            QString callback;
+        };
         QList<Entry> entries;
         QFile file(QStringLiteral(VELTRA_SOURCE_DIR "/app/Veltrav20.uir"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -156,8 +167,8 @@ private slots:
     /* Program writes of values, attributes and items raise no callback. */
     void programWritesRaiseNothing()
     {
-        const int ids[] = {2, 9, 10, 11, 13, 15, 19, 20, 22, 24, 25, 32, 33, 34, 35,
-                           36, 37, 39, 40, 41, 42, 43, 44, 46};
+        const int ids[] = {2,  9,  10, 11, 13, 15, 19, 20, 22, 24, 25, 32,
+                           33, 34, 35, 36, 37, 39, 40, 41, 42, 43, 44, 46};
         for (int id : ids) {
             SetCtrlVal(vr::panel, id, 1);
             SetCtrlVal(vr::panel, id, 0);
@@ -207,7 +218,11 @@ private slots:
         const Qt::Key keys[] = {Qt::Key_F9, Qt::Key_F10, Qt::Key_F11, Qt::Key_F12, Qt::Key_F8};
         switch (action) {
         case 0: QTest::mouseClick(w(control), Qt::LeftButton); break;
-        case 1: case 2: case 3: case 4: case 5: QTest::keyClick(win, keys[action - 1]); break;
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 5: QTest::keyClick(win, keys[action - 1]); break;
         case 6: QTest::mouseClick(w(control), Qt::LeftButton); break;
         case 7: QTest::mouseClick(w(control), Qt::LeftButton); break;
         case 8: {
@@ -216,10 +231,19 @@ private slots:
             QTest::keyClick(ring, Qt::Key_Down);
             break;
         }
-        case 9: w(control)->setFocus(); QTest::keyClick(w(control), Qt::Key_Return); break;
+        case 9:
+            w(control)->setFocus();
+            QTest::keyClick(w(control), Qt::Key_Return);
+            break;
         case 10: fixture::TypeAndEnter(w(control), QStringLiteral("123")); break;
-        case 11: w(control)->setFocus(); QTest::keyClick(w(control), Qt::Key_Up); break;
-        case 13: SetCtrlAttribute(vr::panel, control, ATTR_DIMMED, 1); fixture::RightClick(w(control)); break;
+        case 11:
+            w(control)->setFocus();
+            QTest::keyClick(w(control), Qt::Key_Up);
+            break;
+        case 13:
+            SetCtrlAttribute(vr::panel, control, ATTR_DIMMED, 1);
+            fixture::RightClick(w(control));
+            break;
         case 15: fixture::RightClick(fixture::LabelOf(control)); break;
         case 17: {
             // the decoration of place 1, beside its input

@@ -16,7 +16,8 @@
 
 using namespace vr;
 
-class TestStartup : public QObject {
+class TestStartup : public QObject
+{
     Q_OBJECT
 
     static QProcessEnvironment cleanEnv()
@@ -26,7 +27,7 @@ class TestStartup : public QObject {
         return env;
     }
 
-private slots:
+  private slots:
     /* In-process run of WinMain: the panel comes up with the open failure in the status
     ** line, and the operator's close ends the event loop with 0. */
     void closeEndsWithZero()

@@ -10,7 +10,8 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 std::string dir;
 
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const int r = FileToArray(path.c_str(), packet, VAL_UNSIGNED_CHAR, 15, 1, 0, 0, VAL_ASCII);
     check(packet[15] == 0xA5); // never past the array
     if (r < 0) {
-        for (int i = 0; i < 15; i++) check(packet[i] == 0xA5);
+        for (int i = 0; i < 15; i++)
+            check(packet[i] == 0xA5);
         check(*GetFileErrorText() != '\0');
         return 0;
     }

@@ -23,7 +23,8 @@
 
 using namespace vr;
 
-namespace {
+namespace
+{
 
 int master = -1;
 

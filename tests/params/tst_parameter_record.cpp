@@ -12,7 +12,8 @@
 
 using namespace vr;
 
-class TestParameterRecord : public QObject {
+class TestParameterRecord : public QObject
+{
     Q_OBJECT
 
     static QString ringText(int id)
@@ -32,18 +33,21 @@ class TestParameterRecord : public QObject {
     {
         auto *ring = static_cast<QComboBox *>(fixture::Widget(id));
         ring->setFocus();
-        while (fixture::IntVal(id) > value) QTest::keyClick(ring, Qt::Key_Up);
-        while (fixture::IntVal(id) < value) QTest::keyClick(ring, Qt::Key_Down);
+        while (fixture::IntVal(id) > value)
+            QTest::keyClick(ring, Qt::Key_Up);
+        while (fixture::IntVal(id) < value)
+            QTest::keyClick(ring, Qt::Key_Down);
     }
     static void readPacket(const QList<int> &bytes)
     {
-        for (int i = 0; i < AnzPara; i++) pp[i] = static_cast<unsigned char>(bytes[i]);
+        for (int i = 0; i < AnzPara; i++)
+            pp[i] = static_cast<unsigned char>(bytes[i]);
         CopyPPtoVars();
         SetPanelValues();
         InitPanelValues();
     }
 
-private slots:
+  private slots:
     void initTestCase() { QVERIFY(fixture::LoadRealPanel() > 0); }
     void cleanupTestCase() { fixture::DiscardRealPanel(); }
 
@@ -101,8 +105,8 @@ private slots:
         QTest::addColumn<QList<int>>("bytes");
         QTest::newRow("listed values, spares 7 8 9")
             << QList<int>{80, 100, 23, 1, 20, 0, 30, 5, 4, 1, 15, 1, 7, 8, 9};
-        QTest::newRow("extremes")
-            << QList<int>{255, 0, 46, 0, 255, 3, 0, 255, 0, 0, 0, 0, 255, 0, 255};
+        QTest::newRow("extremes") << QList<int>{255, 0, 46, 0, 255, 3, 0,  255,
+                                                0,   0, 0,  0, 255, 0, 255};
         QTest::newRow("unlisted ring values")
             << QList<int>{1, 2, 0, 9, 3, 7, 5, 6, 7, 200, 40, 5, 0, 0, 1};
     }
@@ -113,7 +117,8 @@ private slots:
         std::fill(pp, pp + AnzPara, 0xEE);
         GetPanelValues();
         CopyVarsToPP();
-        for (int i = 0; i < AnzPara; i++) QCOMPARE(int(pp[i]), bytes[i]);
+        for (int i = 0; i < AnzPara; i++)
+            QCOMPARE(int(pp[i]), bytes[i]);
     }
 
     void dimmingAfterPacket_data()

@@ -17,7 +17,8 @@
 #include <QTest>
 #include <QWindow>
 
-namespace fixture {
+namespace fixture
+{
 
 int LoadRealPanel(bool show)
 {
@@ -41,7 +42,10 @@ void DiscardRealPanel()
     vr::panel = 0;
 }
 
-QWidget *PanelWindow() { return vrplatform::panelWidget(vr::panel); }
+QWidget *PanelWindow()
+{
+    return vrplatform::panelWidget(vr::panel);
+}
 
 QWidget *Widget(int control)
 {
@@ -92,7 +96,10 @@ PopupCatcher::PopupCatcher(std::function<void(QWidget *)> otherModal) : other(ot
     timer.start();
 }
 
-PopupCatcher::~PopupCatcher() { timer.stop(); }
+PopupCatcher::~PopupCatcher()
+{
+    timer.stop();
+}
 
 void PopupCatcher::check()
 {

@@ -13,7 +13,8 @@
 
 class QWidget;
 
-namespace fixture {
+namespace fixture
+{
 
 /* Loads "Veltrav20.uir" from the build's program directory with the program's callback
 ** table, runs InitVars (no port is opened) and shows the panel. Returns the handle
@@ -22,8 +23,8 @@ int LoadRealPanel(bool show = true);
 /* Discards the panel loaded last and clears vr::panel. */
 void DiscardRealPanel();
 
-QWidget *PanelWindow();      /* the top-level widget of vr::panel */
-QWidget *Widget(int control); /* the widget of a control of vr::panel */
+QWidget *PanelWindow();        /* the top-level widget of vr::panel */
+QWidget *Widget(int control);  /* the widget of a control of vr::panel */
 QWidget *LabelOf(int control); /* the label that belongs to a control, or nullptr */
 
 /* A right click on the widget as the operator makes it: sent to the window, so that the
@@ -46,14 +47,15 @@ struct Popup {
 /* Watches for modal message popups while alive, records each one's title and text and
 ** closes it, so code under test that shows a popup carries on. An optional hook handles
 ** other modal widgets (a file dialog): it gets the widget and must close it. */
-class PopupCatcher : public QObject {
-public:
+class PopupCatcher : public QObject
+{
+  public:
     explicit PopupCatcher(std::function<void(QWidget *)> otherModal = nullptr);
     ~PopupCatcher() override;
     QList<Popup> popups;
     int count() const { return popups.size(); }
 
-private:
+  private:
     void check();
     QTimer timer;
     std::function<void(QWidget *)> other;
