@@ -19,8 +19,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -74,39 +76,68 @@ double Percentile(const std::vector<double> &sorted, double p)
 ** stamped by the simulator's monotonic clock when the frame's last byte arrived. The time
 ** between two command-5 frames is one whole cycle as the line sees it (reply wait, display,
 ** drawing, event processing, pause, flush and the next write), it needs no hook in the
-** program's logic, and the reading of the log does not run inside the timed code. */
+** program's logic, and the reading of the log does not run inside the timed code. While
+** polling runs the log is only counted, so the bench's own memory does not grow with the run;
+** the times are read once all figures of the run are taken. */
 class FrameLog
 {
   public:
     explicit FrameLog(const QString &path) : file(path) {}
-    /* Reads the lines added since the last call; returns the number of command-5 frames. */
+    /* Counts the command-5 frames among the lines added since the last call; returns the
+    ** count so far. */
     int Update()
     {
-        if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) return int(times.size());
-        pending += file.readAll();
-        int nl;
-        while ((nl = pending.indexOf('\n')) >= 0) {
-            const QList<QByteArray> f = pending.left(nl).split(' ');
-            pending.remove(0, nl + 1);
+        if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) return count;
+        char line[128];
+        qint64 n;
+        while ((n = file.readLine(line, sizeof line)) > 0) {
+            if (line[n - 1] != '\n') { // a line still being written: read it again later
+                file.seek(file.pos() - n);
+                break;
+            }
+            const char *command = std::strchr(line, ' ');
+            if (command && std::strncmp(command, " 55 05 ", 7) == 0) count++;
+        }
+        return count;
+    }
+    /* Times of all command-5 frames so far, s. */
+    std::vector<double> Times() const
+    {
+        std::vector<double> times;
+        QFile all(file.fileName());
+        if (!all.open(QIODevice::ReadOnly)) return times;
+        while (!all.atEnd()) {
+            const QList<QByteArray> f = all.readLine().trimmed().split(' ');
             if (f.size() == 18 && f[2] == "05") times.push_back(f[0].toDouble());
         }
-        return int(times.size());
+        return times;
     }
-    std::vector<double> times; /* command-5 frame times, s */
 
   private:
     QFile file;
-    QByteArray pending;
+    int count = 0;
 };
 
 /* ---- One polling run ---------------------------------------------------------------------- */
 
+struct Memory {
+    long rssKiB = 0;    /* resident set */
+    long heapBytes = 0; /* bytes allocated and not freed */
+};
+
+Memory MemoryNow()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return {RssKiB(), long(m.uordblks)};
+}
+
 struct RunResult {
-    std::vector<double> periods; /* ms between consecutive command-5 frames of this run */
-    double wall = 0;             /* s from Go to the return of its callback */
-    double cpu = 0;              /* CPU seconds of this process meanwhile */
-    long rssAfter100 = 0;        /* KiB once 100 cycles of this run had passed, 0 if fewer */
-    int popups = 0;              /* modal popups (TIMEOUT reports) closed by the bench */
+    int first = 0, last = 0; /* command-5 frames of this run: log count before and after */
+    double wall = 0;         /* s from Go to the return of its callback */
+    double cpu = 0;          /* CPU seconds of this process meanwhile */
+    Memory after100;         /* once 100 cycles of this run had passed (zero if fewer) */
+    Memory end;              /* when Go returned */
+    int popups = 0;          /* modal popups (TIMEOUT reports) closed by the bench */
 };
 
 /* Selects the view, presses Go and presses Stop once `cycles` data requests have gone out.
@@ -116,7 +147,7 @@ RunResult RunPolling(FrameLog &log, int view, int cycles)
 {
     RunResult r;
     SetCtrlVal(vr::panel, vr::PANEL_SOURCE, view);
-    const int first = log.Update();
+    r.first = log.Update();
     QTimer watch;
     watch.setInterval(50);
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -124,8 +155,8 @@ RunResult RunPolling(FrameLog &log, int view, int cycles)
             r.popups++;
             modal->close();
         }
-        const int done = log.Update() - first;
-        if (done >= 100 && r.rssAfter100 == 0) r.rssAfter100 = RssKiB();
+        const int done = log.Update() - r.first;
+        if (done >= 100 && r.after100.rssKiB == 0) r.after100 = MemoryNow();
         if (done >= cycles) vr::CBF_ButtonStop(vr::panel, ButtonStop, EVENT_COMMIT, nullptr, 0, 0);
     });
     watch.start();
@@ -135,11 +166,19 @@ RunResult RunPolling(FrameLog &log, int view, int cycles)
     vr::CBF_ButtonGo(vr::panel, ButtonGo, EVENT_COMMIT, nullptr, 0, 0);
     r.wall = clock.nsecsElapsed() / 1e9;
     r.cpu = CpuSeconds() - cpu0;
+    r.end = MemoryNow();
     watch.stop();
-    log.Update();
-    for (std::size_t i = first + 1; i < log.times.size(); i++)
-        r.periods.push_back((log.times[i] - log.times[i - 1]) * 1000.0);
+    r.last = log.Update();
     return r;
+}
+
+/* Milliseconds between consecutive command-5 frames with indices first..last-1. */
+std::vector<double> Periods(const std::vector<double> &times, int first, int last)
+{
+    std::vector<double> p;
+    for (int i = first + 1; i < last && i < int(times.size()); i++)
+        p.push_back((times[i] - times[i - 1]) * 1000.0);
+    return p;
 }
 
 void PrintPeriods(const char *name, std::vector<double> p, double minimum)
@@ -236,14 +275,14 @@ int main(int argc, char *argv[])
     }
 
     FrameLog log(logPath);
-    const long rssStart = RssKiB();
+    const Memory start = MemoryNow();
     std::printf("Polling against sensorsim on %s, line-rate pacing, offscreen panel\n",
                 device.constData());
     std::fflush(stdout);
     const RunResult strip = RunPolling(log, ViewNorm, opt.cycles + 1);
-    const long rssEnd = RssKiB();
     RunResult adj;
     if (opt.adjCycles > 0) adj = RunPolling(log, ViewAdjust, opt.adjCycles + 1);
+    const std::vector<double> times = log.Times();
 
     const double compare = opt.compare ? std::min(strip.wall, CompareCap) : 0.0;
     const double busyCpu = WaitLoopCpu(compare, [] { QCoreApplication::processEvents(); });
@@ -251,9 +290,11 @@ int main(int argc, char *argv[])
 
     std::printf("\nCycle period, ms        cycles      min      p10   median      p90      max"
                 "   line-rate  median-lr\n");
-    PrintPeriods("strip chart (NORM)", strip.periods, LineRateCycle * 1000.0);
+    PrintPeriods("strip chart (NORM)", Periods(times, strip.first, strip.last),
+                 LineRateCycle * 1000.0);
     if (opt.adjCycles > 0)
-        PrintPeriods("adjustment", adj.periods, (LineRateCycle + AdjustWait) * 1000.0);
+        PrintPeriods("adjustment", Periods(times, adj.first, adj.last),
+                     (LineRateCycle + AdjustWait) * 1000.0);
     if (strip.popups + adj.popups > 0)
         std::printf("polling ended %d times with a TIMEOUT report\n", strip.popups + adj.popups);
     std::printf("target: median within 2 ms of the line-rate minimum (104.2 ms; 1104.2 ms)\n");
@@ -271,11 +312,20 @@ int main(int argc, char *argv[])
                     busyCpu, compare, stripCpu > 0 ? busyCpu / stripCpu : 0.0);
     }
 
-    std::printf("\nResident memory, KiB\n");
-    std::printf("  start %ld   after 100 cycles %ld   after %d cycles %ld   growth after 100: "
-                "%+ld   target 0\n",
-                rssStart, strip.rssAfter100, opt.cycles, rssEnd,
-                strip.rssAfter100 ? rssEnd - strip.rssAfter100 : 0);
+    // Heap in use tells a leak from pages the allocator or the toolkit keep: a leak grows
+    // both, a cache or fragmentation only the resident set.
+    std::printf(
+        "\nMemory              start   after 100 cycles   after %d cycles   growth after 100"
+        "   target\n",
+        opt.cycles);
+    std::printf("  resident, KiB  %8ld   %16ld   %*ld   %+16ld   0\n", start.rssKiB,
+                strip.after100.rssKiB, 12 + int(std::to_string(opt.cycles).size()),
+                strip.end.rssKiB,
+                strip.after100.rssKiB ? strip.end.rssKiB - strip.after100.rssKiB : 0);
+    std::printf("  heap in use, B %8ld   %16ld   %*ld   %+16ld   0\n", start.heapBytes,
+                strip.after100.heapBytes, 12 + int(std::to_string(opt.cycles).size()),
+                strip.end.heapBytes,
+                strip.after100.rssKiB ? strip.end.heapBytes - strip.after100.heapBytes : 0);
 
     DiscardPanel(vr::panel);
     CloseCom(vr::com);
