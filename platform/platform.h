@@ -60,9 +60,10 @@ int RunUserInterface(void);
 int QuitUserInterface(int returnCode);
 
 /* Dispatches the events pending now, running their callbacks nested in the caller, and
-** returns. When nothing is pending it sleeps until an event arrives, for at most about one
-** millisecond, so a wait loop that calls it continuously uses a few percent of a core
-** instead of all of it, and still sees new serial data within a fraction of a millisecond. */
+** returns. When nothing is pending it sleeps until an event arrives, for at most 4 ms, so a
+** wait loop that calls it continuously uses under 2 % of a core instead of all of it; serial
+** data and the operator's input end the sleep at once (within a fraction of a millisecond),
+** so only a timed wait may overrun its time, by at most those 4 ms. */
 int ProcessSystemEvents(void);
 
 /* ---- Control values ----------------------------------------------------------------- */
