@@ -1,56 +1,32 @@
-/* tst_context_help.cpp: right clicks on the real panel: every control of the help table opens
-** the "Info" popup with its own text and changes nothing else; the six place decorations
-** show the help of the input their place shows on the page in force.
+/* tst_context_help.cpp: right clicks on the real panel window: every control of the help table
+** and every place decoration opens one "Info" popup with its text and moves nothing; a right
+** click on a target toggle sends nothing.
 */
 #include <QtTest>
 
 #include "gui/gui.h"
+#include "link/com232.h"
 #include "live/live.h"
 #include "params/params.h"
+#include "support/linkfixture.h"
 #include "support/panelfixture.h"
+#include "support/simulator.h"
 
 using namespace vr;
-using fixture::PopupCatcher;
 
 namespace
 {
 
-enum View { RawView, AdjView, JumpView };
+/* What the panel shows before the right click: start-up page, graph view or extended page. */
+enum Setup { Basic, AdjView, JumpView, Extended };
 
-/* The twelve parameter inputs, basic page first. */
-const int inputs[12] = {PANEL_THRESHOLD, PANEL_HYSTERESIS, PANEL_TRIGGER,      PANEL_PMOD,
-                        PANEL_POWER,     PANEL_HOLD,       PANEL_BACKLIM,      PANEL_REGCNT,
-                        PANEL_AVERAGE,   PANEL_OUTMODE,    PANEL_DEADTIMEMODE, PANEL_DEADTIME};
-
-QWidget *Named(const char *objectName)
+/* What a right click must leave alone: page, target and toggles, view, port and polling. */
+QList<int> State()
 {
-    return fixture::PanelWindow()->findChild<QWidget *>(QLatin1String(objectName));
-}
-
-/* Everything a right click must leave alone: the inputs' values, visibility and dimming, the
-** target and its toggles, the page, the view, the status line and the polling flag. */
-QStringList PanelState()
-{
-    QStringList s;
-    for (int id : inputs)
-        s << QStringLiteral("%1: %2 vis %3 dim %4")
-                 .arg(id)
-                 .arg(fixture::IntVal(id))
-                 .arg(fixture::Attr(id, ATTR_VISIBLE))
-                 .arg(fixture::Attr(id, ATTR_DIMMED));
-    char status[256] = "";
-    GetCtrlVal(panel, PANEL_STATUS, status);
-    s << QStringLiteral("target %1 toggles %2%3%4")
-             .arg(target)
-             .arg(fixture::IntVal(PANEL_SELECT_RAM))
-             .arg(fixture::IntVal(PANEL_SELECT_EEPROM))
-             .arg(fixture::IntVal(PANEL_SELECT_FILE))
-      << QStringLiteral("para %1 switch %2").arg(para).arg(fixture::IntVal(PANEL_PARA_VISIBLE))
-      << QStringLiteral("source %1 %2").arg(source).arg(fixture::IntVal(PANEL_SOURCE))
-      << QStringLiteral("port %1 poll %2 status %3")
-             .arg(fixture::IntVal(PANEL_COMPORT))
-             .arg(poll)
-             .arg(QLatin1String(status));
+    QList<int> s{int(para), target, int(source), int(poll)};
+    for (int id : {PANEL_PARA_VISIBLE, PANEL_SELECT_RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE,
+                   PANEL_SOURCE, PANEL_COMPORT})
+        s << fixture::IntVal(id);
     return s;
 }
 
@@ -65,30 +41,21 @@ QPoint FreePoint(QWidget *w)
     return QPoint(-1, -1);
 }
 
-/* The operator's right click at a point of `w`, sent to the window. */
-void RightClickAt(QWidget *w, QPoint at)
+/* The operator's right click on `w`, sent to the window: one "Info" popup with `text` comes
+** and State() is unchanged. */
+void CheckHelp(QWidget *w, const char *text)
 {
+    QVERIFY(w && w->isVisible());
+    const QPoint at = FreePoint(w);
+    QVERIFY2(at.x() >= 0, "covered by other controls");
+    const QList<int> before = State();
+    fixture::PopupCatcher catcher;
     QWidget *top = w->window();
     QTest::mouseClick(top->windowHandle(), Qt::RightButton, Qt::NoModifier, w->mapTo(top, at));
-}
-
-/* Sets the graph view the way the program does, so that the control under test is on top. */
-void ShowView(View view)
-{
-    if (view == AdjView) {
-        SetCtrlVal(panel, PANEL_SOURCE, 2);
-        DispVis();
-    } else if (view == JumpView) {
-        SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
-    }
-}
-
-/* The operator switches the page with the switch (a left click toggles it). */
-void ClickPageSwitch()
-{
-    QTest::mouseClick(fixture::Widget(PANEL_PARA_VISIBLE), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.count(), 1, 10000);
+    QCOMPARE(catcher.popups[0].title, QStringLiteral("Info"));
+    QCOMPARE(catcher.popups[0].text, QString::fromLatin1(text));
+    QCOMPARE(State(), before);
 }
 
 } // namespace
@@ -98,175 +65,123 @@ class ContextHelp : public QObject
     Q_OBJECT
 
   private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY(fixture::LoadRealPanel() > 0); }
+    void cleanup()
+    {
+        CloseCom(com); /* fine when no port is open */
+        fixture::DiscardRealPanel();
+    }
     void controlShowsItsText_data();
     void controlShowsItsText();
-    void decorationFollowsPage_data();
-    void decorationFollowsPage();
-    void placeFourAfterSwitching();
+    void targetToggleSendsNothing();
 };
-
-void ContextHelp::init()
-{
-    QVERIFY(fixture::LoadRealPanel() > 0);
-}
-
-void ContextHelp::cleanup()
-{
-    fixture::DiscardRealPanel();
-}
 
 void ContextHelp::controlShowsItsText_data()
 {
     QTest::addColumn<QString>("control"); /* object name in the panel file */
-    QTest::addColumn<int>("view");
-    QTest::addColumn<bool>("extendedPage");
+    QTest::addColumn<int>("setup");
     QTest::addColumn<int>("dimmed"); /* control dimmed first, 0 for none */
-    QTest::addColumn<QString>("text");
-
-    struct Row {
+    QTest::addColumn<QByteArray>("text");
+    /* The target toggles are in targetToggleSendsNothing. The decorations last: each shows the
+    ** help of the input its place shows on the page in force (place 4: hold or output mode). */
+    const struct {
         const char *name, *control;
-        View view;
-        bool extended;
+        Setup setup;
         int dimmed;
         const char *text;
+    } rows[] = {
+        {"COM port", "comPort", Basic, 0, InfoEditConnect},
+        {"Send", "send", Basic, 0, InfoButtonSend},
+        {"Get", "get", Basic, 0, InfoButtonGet},
+        {"Go", "go", Basic, 0, InfoButtonGo},
+        {"Stop", "stop", Basic, 0, InfoButtonStop},
+        {"GetBuff", "getBuff", Basic, 0, InfoButtonGetBuff},
+        {"page switch", "paraVisible", Basic, 0, InfoSwitchPara},
+        {"source ring", "source", Basic, 0, InfoSelectSource},
+        {"threshold", "threshold", Basic, 0, InfoEditThreshold},
+        {"hysteresis", "hysteresis", Basic, 0, InfoEditHysteresis},
+        {"trigger mode", "trigger", Basic, 0, InfoEditTrigger},
+        {"power mode", "pmod", Basic, 0, InfoEditPmod},
+        {"power dimmed", "power", Basic, PANEL_POWER, InfoEditPower},
+        {"hold", "hold", Basic, 0, InfoEditHold},
+        {"intensity limit", "backlim", Extended, 0, InfoEditBacklim},
+        {"correction interval dimmed", "regcnt", Extended, PANEL_REGCNT, InfoEditRegcnt},
+        {"averaging", "average", Extended, 0, InfoEditAverage},
+        {"output mode", "outmode", Extended, 0, InfoEditOutmode},
+        {"dead-time mode", "deadtimemode", Extended, 0, InfoEditDeadTimeMode},
+        {"dead time", "deadtime", Extended, 0, InfoEditDeadTime},
+        {"DAT0", "dat0", Basic, 0, InfoDispDat0},
+        {"DAT1", "dat1", Basic, 0, InfoDispDat1},
+        {"NORM", "norm", Basic, 0, InfoDispNORM},
+        {"edge", "edge", AdjView, 0, InfoDispEDGE},
+        {"window", "win", AdjView, 0, InfoDispWIN},
+        {"status line", "status", Basic, 0, InfoStatus},
+        {"strip chart", "stripChart", Basic, 0, InfoGraph},
+        {"jump buffer graph", "graphJumpbuf", JumpView, 0, InfoGraphData1},
+        {"adjustment graph", "graphAdj", AdjView, 0, InfoGraphData2},
+        {"place 1, basic page", "deco1", Basic, 0, InfoEditThreshold},
+        {"place 1, extended page", "deco1", Extended, 0, InfoEditBacklim},
+        {"place 2, basic page", "deco2", Basic, 0, InfoEditHysteresis},
+        {"place 2, extended page", "deco2", Extended, 0, InfoEditRegcnt},
+        {"place 3, basic page", "deco3", Basic, 0, InfoEditTrigger},
+        {"place 3, extended page", "deco3", Extended, 0, InfoEditAverage},
+        {"place 4, basic page", "deco4", Basic, 0, InfoEditHold},
+        {"place 4, extended page", "deco4", Extended, 0, InfoEditOutmode},
+        {"place 5, basic page", "deco5", Basic, 0, InfoEditPmod},
+        {"place 5, extended page", "deco5", Extended, 0, InfoEditDeadTimeMode},
+        {"place 6, basic page", "deco6", Basic, 0, InfoEditPower},
+        {"place 6, extended page", "deco6", Extended, 0, InfoEditDeadTime},
     };
-    const Row rows[] = {
-        {"COM port", "comPort", RawView, false, 0, InfoEditConnect},
-        {"Send", "send", RawView, false, 0, InfoButtonSend},
-        {"Get", "get", RawView, false, 0, InfoButtonGet},
-        {"Go", "go", RawView, false, 0, InfoButtonGo},
-        {"Stop", "stop", RawView, false, 0, InfoButtonStop},
-        {"GetBuff", "getBuff", RawView, false, 0, InfoButtonGetBuff},
-        {"RAM toggle", "selectRam", RawView, false, 0, InfoSelectMEM},
-        {"EEPROM toggle", "selectEeprom", RawView, false, 0, InfoSelectMEM},
-        {"FILE toggle", "selectFile", RawView, false, 0, InfoSelectMEM},
-        {"page switch", "paraVisible", RawView, false, 0, InfoSwitchPara},
-        {"source ring", "source", RawView, false, 0, InfoSelectSource},
-        {"threshold", "threshold", RawView, false, 0, InfoEditThreshold},
-        {"hysteresis", "hysteresis", RawView, false, 0, InfoEditHysteresis},
-        {"trigger mode", "trigger", RawView, false, 0, InfoEditTrigger},
-        {"power mode", "pmod", RawView, false, 0, InfoEditPmod},
-        {"power", "power", RawView, false, 0, InfoEditPower},
-        {"power dimmed", "power", RawView, false, PANEL_POWER, InfoEditPower},
-        {"hold", "hold", RawView, false, 0, InfoEditHold},
-        {"intensity limit", "backlim", RawView, true, 0, InfoEditBacklim},
-        {"correction interval", "regcnt", RawView, true, 0, InfoEditRegcnt},
-        {"correction interval dimmed", "regcnt", RawView, true, PANEL_REGCNT, InfoEditRegcnt},
-        {"averaging", "average", RawView, true, 0, InfoEditAverage},
-        {"output mode", "outmode", RawView, true, 0, InfoEditOutmode},
-        {"dead-time mode", "deadtimemode", RawView, true, 0, InfoEditDeadTimeMode},
-        {"dead-time mode dimmed", "deadtimemode", RawView, true, PANEL_DEADTIMEMODE,
-         InfoEditDeadTimeMode},
-        {"dead time", "deadtime", RawView, true, 0, InfoEditDeadTime},
-        {"DAT0", "dat0", RawView, false, 0, InfoDispDat0},
-        {"DAT1", "dat1", RawView, false, 0, InfoDispDat1},
-        {"NORM", "norm", RawView, false, 0, InfoDispNORM},
-        {"edge", "edge", AdjView, false, 0, InfoDispEDGE},
-        {"window", "win", AdjView, false, 0, InfoDispWIN},
-        {"status line", "status", RawView, false, 0, InfoStatus},
-        {"strip chart", "stripChart", RawView, false, 0, InfoGraph},
-        {"jump buffer graph", "graphJumpbuf", JumpView, false, 0, InfoGraphData1},
-        {"adjustment graph", "graphAdj", AdjView, false, 0, InfoGraphData2},
-    };
-    for (const Row &r : rows)
-        QTest::newRow(r.name) << QString::fromLatin1(r.control) << int(r.view) << r.extended
-                              << r.dimmed << QString::fromLatin1(r.text);
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromLatin1(r.control) << int(r.setup) << r.dimmed
+                              << QByteArray(r.text);
 }
 
 void ContextHelp::controlShowsItsText()
 {
     QFETCH(QString, control);
-    QFETCH(int, view);
-    QFETCH(bool, extendedPage);
+    QFETCH(int, setup);
     QFETCH(int, dimmed);
-    QFETCH(QString, text);
+    QFETCH(QByteArray, text);
 
-    QWidget *w = Named(control.toLatin1().constData());
+    if (setup == AdjView) { /* the source ring's adjustment entry, as the program shows it */
+        SetCtrlVal(panel, PANEL_SOURCE, 2);
+        DispVis();
+    } else if (setup == JumpView) { /* as after GetBuff */
+        SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+    } else if (setup == Extended) {
+        QTest::mouseClick(fixture::Widget(PANEL_PARA_VISIBLE), Qt::LeftButton);
+    }
+    QCOMPARE(int(para), setup == Extended ? 0 : 1);
+    if (dimmed) SetCtrlAttribute(panel, dimmed, ATTR_DIMMED, 1);
+    QWidget *w = fixture::PanelWindow()->findChild<QWidget *>(control);
     QVERIFY(w);
-    ShowView(View(view));
-    if (extendedPage) {
-        ClickPageSwitch();
-        QCOMPARE(int(para), 0);
-    }
-    if (dimmed) {
-        SetCtrlAttribute(panel, dimmed, ATTR_DIMMED, 1);
-        QVERIFY(!w->isEnabled());
-    }
-    QVERIFY(w->isVisible());
-    const QPoint at = FreePoint(w);
-    QVERIFY2(at.x() >= 0, "the control is covered");
-
-    const QStringList before = PanelState();
-    PopupCatcher catcher;
-    RightClickAt(w, at);
-    QTRY_COMPARE_WITH_TIMEOUT(catcher.count(), 1, 10000);
-    QCOMPARE(catcher.popups[0].title, QStringLiteral("Info"));
-    QCOMPARE(catcher.popups[0].text, text);
-    QCOMPARE(PanelState(), before);
+    QCOMPARE(w->isEnabled(), dimmed == 0);
+    CheckHelp(w, text.constData());
 }
 
-void ContextHelp::decorationFollowsPage_data()
+/* With EEPROM lit, a right click on each target toggle shows its help, switches nothing
+** (CheckHelp) and sends nothing: the next frame after the connection's two is the marker, a
+** Send to RAM. */
+void ContextHelp::targetToggleSendsNothing()
 {
-    QTest::addColumn<int>("place");
-    QTest::addColumn<bool>("extendedPage");
-    QTest::addColumn<QString>("text");
+    SensorSim sim;
+    QVERIFY(linkfixture::ConnectTo(sim, 4));
+    QVERIFY(sim.waitForFrames(2));
+    linkfixture::Click(PANEL_SELECT_EEPROM);
+    QCOMPARE(target, int(EEPROM));
+    for (int toggle : {PANEL_SELECT_RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE})
+        CheckHelp(fixture::Widget(toggle), InfoSelectMEM);
 
-    /* place, the basic input's text, the extended input's text */
-    const struct {
-        int place;
-        const char *basic, *extended;
-    } places[] = {
-        {1, InfoEditThreshold, InfoEditBacklim}, {2, InfoEditHysteresis, InfoEditRegcnt},
-        {3, InfoEditTrigger, InfoEditAverage},   {4, InfoEditHold, InfoEditOutmode},
-        {5, InfoEditPmod, InfoEditDeadTimeMode}, {6, InfoEditPower, InfoEditDeadTime},
-    };
-    for (const auto &p : places) {
-        QTest::addRow("place %d, basic page", p.place)
-            << p.place << false << QString::fromLatin1(p.basic);
-        QTest::addRow("place %d, extended page", p.place)
-            << p.place << true << QString::fromLatin1(p.extended);
-    }
-}
-
-void ContextHelp::decorationFollowsPage()
-{
-    QFETCH(int, place);
-    QFETCH(bool, extendedPage);
-    QFETCH(QString, text);
-
-    if (extendedPage) ClickPageSwitch();
-    QCOMPARE(int(para), extendedPage ? 0 : 1);
-    QWidget *deco = Named(QStringLiteral("deco%1").arg(place).toLatin1().constData());
-    QVERIFY(deco);
-    const QPoint at = FreePoint(deco);
-    QVERIFY2(at.x() >= 0, "the decoration is covered");
-
-    const QStringList before = PanelState();
-    PopupCatcher catcher;
-    RightClickAt(deco, at);
-    QTRY_COMPARE_WITH_TIMEOUT(catcher.count(), 1, 10000);
-    QCOMPARE(catcher.popups[0].title, QStringLiteral("Info"));
-    QCOMPARE(catcher.popups[0].text, text);
-    QCOMPARE(PanelState(), before);
-}
-
-/* Place 4 through a round trip: hold time, output mode, hold time again. */
-void ContextHelp::placeFourAfterSwitching()
-{
-    QWidget *deco = Named("deco4");
-    QVERIFY(deco);
-    PopupCatcher catcher;
-    RightClickAt(deco, FreePoint(deco));
-    ClickPageSwitch();
-    RightClickAt(deco, FreePoint(deco));
-    ClickPageSwitch();
-    RightClickAt(deco, FreePoint(deco));
-    QTRY_COMPARE_WITH_TIMEOUT(catcher.count(), 3, 10000);
-    QCOMPARE(catcher.popups[0].text, QString::fromLatin1(InfoEditHold));
-    QCOMPARE(catcher.popups[1].text, QString::fromLatin1(InfoEditOutmode));
-    QCOMPARE(catcher.popups[2].text, QString::fromLatin1(InfoEditHold));
+    fixture::PopupCatcher catcher;
+    linkfixture::Click(PANEL_SELECT_RAM);
+    linkfixture::Click(linkfixture::ButtonSend);
+    QVERIFY(sim.waitForFrames(3));
+    QCOMPARE(sim.frames().at(2), SensorSim::frame(1, linkfixture::Packet()));
+    QCOMPARE(sim.frames().size(), 3);
+    QCOMPARE(catcher.count(), 0);
 }
 
 QTEST_MAIN(ContextHelp)
