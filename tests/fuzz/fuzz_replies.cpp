@@ -33,16 +33,13 @@ void check(bool ok)
     if (!ok) __builtin_trap();
 }
 
-/* Lets the serial layer take in what the pseudo-terminal holds. */
-void settle()
+/* Lets the serial layer take in what the pseudo-terminal holds: `expected` bytes, or as many
+** as the bounded input queue takes. */
+void settle(int expected)
 {
-    int last = -1, same = 0;
-    for (int i = 0; i < 200 && same < 3; i++) {
+    if (expected > ComQueueLen) expected = ComQueueLen;
+    for (int i = 0; i < 500 && GetInQLen(com) < expected; i++)
         ProcessSystemEvents();
-        const int n = GetInQLen(com);
-        same = n == last ? same + 1 : 0;
-        last = n;
-    }
 }
 
 } // namespace
@@ -80,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
         if (piece > len - at) piece = len - at;
         if (piece) check(write(master, stream + at, piece) == static_cast<ssize_t>(piece));
         at += piece;
-        settle();
+        settle(static_cast<int>(at));
     }
 
     const int n = GetInQLen(com);
