@@ -1,12 +1,8 @@
 /* tst_jump_buffer.cpp: the jump buffer readout on the real panel against the simulator: the
-** 16 values and the threshold drawn, the threshold taken from the panel unsent, replies of
-** 15 and 17 bytes refused with nothing changed, and the jump graph hidden again by Go.
+** 16 values and the threshold drawn, the threshold taken from the panel unsent, and replies
+** of 15 and 17 bytes refused with nothing changed.
 */
 #include <QtTest>
-
-#include <QChart>
-#include <QChartView>
-#include <QLineSeries>
 
 #include "live/live.h"
 #include "params/params.h"
@@ -68,12 +64,10 @@ class JumpBuffer : public QObject
 
   private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { fixture::DiscardRealPanel(); }
     void init();
+    void readout_data();
     void readout();
-    void wrongLength_data();
-    void wrongLength();
-    void hiddenAgainByGo();
 
   private:
     SensorSim sim;
@@ -86,121 +80,68 @@ void JumpBuffer::initTestCase()
     QCOMPARE(int(pp[0]), 120);
 }
 
-void JumpBuffer::cleanupTestCase()
-{
-    fixture::DiscardRealPanel();
-}
-
 void JumpBuffer::init()
 {
     QVERIFY(sim.command(QStringLiteral("fault 6 none")));
 }
 
-/* 10, 20, .. 160 with 80 typed into the threshold and not sent: the values in order, a blue
-** staircase of them and a black flat line at 80; the strip chart and the adjustment graph
-** hidden; the frame carries the packet as it was. */
-void JumpBuffer::readout()
-{
-    QVERIFY(sim.command(JumpCommand(Ramp(10, 10))));
-    SetCtrlVal(panel, PANEL_SOURCE, 0);
-    DispVis();
-    fixture::TypeAndEnter(fixture::Widget(PANEL_THRESHOLD), QStringLiteral("80"));
-    const QByteArray packet = linkfixture::Packet();
-    const Ints displays = {Attr(PANEL_DAT0, ATTR_VISIBLE), Attr(PANEL_EDGE, ATTR_VISIBLE)};
-    const int before = int(sim.frames().size());
-    fixture::PopupCatcher popups;
-    Press(ButtonGetBuff);
-
-    QCOMPARE(popups.count(), 0);
-    QCOMPARE(JumpBuf(), Ramp(10, 10));
-    QCOMPARE(int(threshold), 80);
-    QCOMPARE(linkfixture::Packet(), packet);
-    QCOMPARE(int(pp[0]), 120);
-    QCOMPARE(Commands(sim, before), Ints{6});
-    QCOMPARE(sim.frames().last(), SensorSim::frame(6, packet));
-
-    QCOMPARE(GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF), 2);
-    int color = -1;
-    QCOMPARE(PlotValues(0, &color), Ramp(10, 10));
-    QCOMPARE(color, 0x0000FF);
-    QCOMPARE(PlotValues(1, &color), Ints(16, 80));
-    QCOMPARE(color, 0x000000);
-    QCOMPARE(Graphs(), (Ints{0, 0, 1}));
-    QCOMPARE(vr::source, 0);
-    QCOMPARE((Ints{Attr(PANEL_DAT0, ATTR_VISIBLE), Attr(PANEL_EDGE, ATTR_VISIBLE)}), displays);
-
-    // Drawn: the staircase rises 10 at every whole x from 1 to 15 and ends at x = 16.
-    auto *view = qobject_cast<QChartView *>(fixture::Widget(PANEL_GRAPH_JUMPBUF));
-    QList<QLineSeries *> shown;
-    for (QAbstractSeries *s : view->chart()->series()) {
-        auto *line = qobject_cast<QLineSeries *>(s);
-        if (line && line->isVisible() && line->count() > 0) shown << line;
-    }
-    QCOMPARE(shown.size(), 2);
-    QCOMPARE(shown[0]->pen().color(), QColor(0, 0, 255));
-    QCOMPARE(shown[0]->at(0), QPointF(0, 10));
-    QCOMPARE(shown[0]->at(1), QPointF(1, 10));
-    QCOMPARE(shown[0]->at(2), QPointF(1, 20));
-    QCOMPARE(shown[0]->points().last(), QPointF(16, 160));
-    QCOMPARE(shown[1]->pen().color(), QColor(0, 0, 0));
-    for (const QPointF &p : shown[1]->points())
-        QCOMPARE(p.y(), 80.0);
-}
-
-void JumpBuffer::wrongLength_data()
+void JumpBuffer::readout_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::newRow("15 bytes") << "short";
-    QTest::newRow("17 bytes") << "long";
+    QTest::addColumn<Ints>("values"); // jumpbuf and the blue plot afterwards
+    QTest::addColumn<int>("line");    // the black plot's level and the threshold afterwards
+    QTest::addColumn<Ints>("graphs"); // strip chart, adjustment graph, jump graph shown
+    QTest::addColumn<int>("timeouts");
+    QTest::newRow("16 bytes") << "none" << Ramp(10, 10) << 80 << Ints{0, 0, 1} << 0;
+    QTest::newRow("15 bytes") << "short" << Ramp(200, -5) << 90 << Ints{1, 0, 0} << 1;
+    QTest::newRow("17 bytes") << "long" << Ramp(200, -5) << 90 << Ints{1, 0, 0} << 1;
 }
 
-/* A good readout, then the raw view selected (jump graph hidden), then a readout whose reply
-** has the wrong length: the TIMEOUT report, and jumpbuf, the graph's plots, the visibility
-** and the threshold stay as they were. */
-void JumpBuffer::wrongLength()
+/* After a good readout of 200, 195, .. with threshold 90 and the raw view selected again,
+** the sensor holds 10, 20, .. 160 and the operator types 80 into the threshold (not sent) and
+** presses GetBuff: a good reply is drawn as a blue staircase and a black line at the
+** threshold with only the jump graph shown; a reply of the wrong length brings the TIMEOUT
+** report and changes nothing. */
+void JumpBuffer::readout()
 {
     QFETCH(QString, fault);
+    QFETCH(Ints, values);
+    QFETCH(int, line);
+    QFETCH(Ints, graphs);
+    QFETCH(int, timeouts);
     QVERIFY(sim.command(JumpCommand(Ramp(200, -5))));
     SetCtrlVal(panel, PANEL_THRESHOLD, 90);
     Press(ButtonGetBuff);
     QCOMPARE(JumpBuf(), Ramp(200, -5));
     SetCtrlVal(panel, PANEL_SOURCE, 0);
     DispVis();
-    const Ints graphs = Graphs();
-    QCOMPARE(graphs, (Ints{1, 0, 0}));
+    QCOMPARE(Graphs(), (Ints{1, 0, 0}));
 
-    QVERIFY(sim.command(JumpCommand(Ramp(1, 1))));
+    QVERIFY(sim.command(JumpCommand(Ramp(10, 10))));
     QVERIFY(sim.command(QStringLiteral("fault 6 ") + fault));
-    SetCtrlVal(panel, PANEL_THRESHOLD, 33);
+    fixture::TypeAndEnter(fixture::Widget(PANEL_THRESHOLD), QStringLiteral("80"));
+    const QByteArray packet = linkfixture::Packet();
+    const int before = int(sim.frames().size());
     fixture::PopupCatcher popups;
     Press(ButtonGetBuff);
 
-    QCOMPARE(popups.count(), 1);
-    QCOMPARE(popups.popups[0].title, QString::fromLatin1(linkfixture::TimeoutTitle));
-    QCOMPARE(popups.popups[0].text, QString::fromLatin1(linkfixture::TimeoutText));
-    QCOMPARE(linkfixture::Status(), QStringLiteral("TIMEOUT"));
-    QCOMPARE(JumpBuf(), Ramp(200, -5));
-    QCOMPARE(int(threshold), 90);
+    QCOMPARE(Commands(sim, before), Ints{6});
+    QCOMPARE(sim.frames().last(), SensorSim::frame(6, packet));
+    QCOMPARE(linkfixture::Packet(), packet);
+    QCOMPARE(popups.count(), timeouts);
+    for (const fixture::Popup &p : popups.popups) {
+        QCOMPARE(p.title, QString::fromLatin1(linkfixture::TimeoutTitle));
+        QCOMPARE(p.text, QString::fromLatin1(linkfixture::TimeoutText));
+    }
+    QCOMPARE(JumpBuf(), values);
+    QCOMPARE(int(threshold), line);
     QCOMPARE(GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF), 2);
     int color = -1;
-    QCOMPARE(PlotValues(0, &color), Ramp(200, -5));
-    QCOMPARE(PlotValues(1, &color), Ints(16, 90));
+    QCOMPARE(PlotValues(0, &color), values);
+    QCOMPARE(color, 0x0000FF);
+    QCOMPARE(PlotValues(1, &color), Ints(16, line));
+    QCOMPARE(color, 0x000000);
     QCOMPARE(Graphs(), graphs);
-}
-
-/* Go after a readout shows the selected view again and hides the jump graph. */
-void JumpBuffer::hiddenAgainByGo()
-{
-    QVERIFY(sim.command(JumpCommand(Ramp(10, 10))));
-    Press(ButtonGetBuff);
-    QCOMPARE(Graphs(), (Ints{0, 0, 1}));
-    SetCtrlVal(panel, PANEL_SOURCE, 1);
-    CycleWatch watch([](int n) {
-        if (n == 1) Press(ButtonStop);
-    });
-    QVERIFY(PressGo());
-    QCOMPARE(watch.count, 1);
-    QCOMPARE(Graphs(), (Ints{1, 0, 0}));
 }
 
 QTEST_MAIN(JumpBuffer)

@@ -1,6 +1,6 @@
 /* tst_polling.cpp: the measurement polling loop on the real panel against the simulator: a
-** good cycle's displays and sample, the 16-bit times and percentages, the history over 101
-** cycles, threshold edits during polling, failed replies and Stop in the reply wait.
+** good cycle's displays and sample with its 16-bit times and percentages, the history and
+** threshold edits over 101 cycles, failed replies and Stop in the reply wait.
 */
 #include <QtTest>
 
@@ -31,6 +31,17 @@ QList<int> Displays()
             IntVal(PANEL_WIN)};
 }
 
+/* Presses Go, calls `each` in every strip chart cycle and Stop in the cycles-th; returns the
+** number of cycles seen, -1 when the watchdog had to end the loop. */
+int RunCycles(int cycles, std::function<void(int)> each = nullptr, int limitMs = 20000)
+{
+    CycleWatch watch([cycles, each](int n) {
+        if (each) each(n);
+        if (n == cycles) Press(ButtonStop);
+    });
+    return PressGo(limitMs) ? watch.count : -1;
+}
+
 } // namespace
 
 class Polling : public QObject
@@ -39,13 +50,11 @@ class Polling : public QObject
 
   private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { fixture::DiscardRealPanel(); }
     void init();
-    void firstCycle();
-    void percentages_data();
-    void percentages();
-    void historyKeepsLast100();
-    void thresholdEditReachesFourthTrace();
+    void goodCycle_data();
+    void goodCycle();
+    void historyAndThresholdEdits();
     void failedReply_data();
     void failedReply();
     void stopDuringReplyWait();
@@ -59,11 +68,7 @@ void Polling::initTestCase()
     QVERIFY(fixture::LoadRealPanel() > 0);
     QVERIFY(linkfixture::ConnectTo(sim, 1));
     SetCtrlVal(panel, PANEL_SOURCE, 1);
-}
-
-void Polling::cleanupTestCase()
-{
-    fixture::DiscardRealPanel();
+    QCOMPARE(History(), QList<double>(500, 0.0));
 }
 
 void Polling::init()
@@ -72,135 +77,78 @@ void Polling::init()
     QCOMPARE(poll, 0);
 }
 
-/* Runs first: the history starts as 500 zeros. One cycle fills only the newest sample. */
-void Polling::firstCycle()
+void Polling::goodCycle_data()
 {
-    QVERIFY(sim.command(DataCommand(200, 50, 204, 0x0123, 1000, 600)));
-    SetCtrlVal(panel, PANEL_THRESHOLD, 90);
-    SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
-    const int before = int(sim.frames().size());
-    fixture::PopupCatcher popups;
-    CycleWatch watch([](int n) {
-        if (n == 1) Press(ButtonStop);
-    });
-    QVERIFY(PressGo());
-
-    QCOMPARE(watch.count, 1);
-    QCOMPARE(popups.count(), 0);
-    QCOMPARE(Commands(sim, before), QList<int>{5}); // Stop between exchanges: no second one
-    QCOMPARE(sim.frames().last(), SensorSim::frame(5, linkfixture::Packet()));
-    QCOMPARE(Displays(), (QList<int>{200, 50, 204, 29, 60}));
-
-    const QList<double> h = History();
-    QCOMPARE(h.mid(0, 495), QList<double>(495, 0.0));
-    QCOMPARE(h.mid(495), (QList<double>{200, 50, 204, 90, 110}));
-    QCOMPARE(threshold, 90);
-    QCOMPARE(hysteresis, 110);
-
-    // The strip chart shows the whole history: 99 zeros, then the sample, on every trace.
-    const double sample[5] = {200, 50, 204, 90, 110};
-    for (int t = 1; t <= 5; t++) {
-        const QList<double> v = TraceValues(t);
-        QCOMPARE(v.size(), 100);
-        QCOMPARE(v.count(0.0), 99);
-        QCOMPARE(v.last(), sample[t - 1]);
-    }
-}
-
-void Polling::percentages_data()
-{
-    QTest::addColumn<int>("dat0");
     QTest::addColumn<int>("edge");
     QTest::addColumn<int>("in0");
     QTest::addColumn<int>("in1");
     QTest::addColumn<int>("edgePercent");
     QTest::addColumn<int>("winPercent");
     // Percent = 100 * time / in0, rounded down; bytes low first (0x23, 0x01 is 0x0123).
-    QTest::newRow("edge 0x0123 of 1000, window 600") << 11 << 0x0123 << 1000 << 600 << 29 << 60;
-    QTest::newRow("exactly 100 %, window 250 %") << 12 << 1000 << 1000 << 2500 << 100 << 250;
-    QTest::newRow("high bytes only") << 13 << 0x0100 << 0x0200 << 0x00FF << 50 << 49;
-    QTest::newRow("largest times") << 14 << 0xFFFF << 0xFFFF << 0x8000 << 100 << 50;
-    QTest::newRow("largest products") << 15 << 0xFFFF << 1 << 0xFFFF << 6553500 << 6553500;
-    QTest::newRow("no 100 % reference") << 16 << 500 << 0 << 300 << 0 << 0;
+    QTest::newRow("edge 0x0123 of 1000, window 600") << 0x0123 << 1000 << 600 << 29 << 60;
+    QTest::newRow("largest products") << 0xFFFF << 1 << 0xFFFF << 6553500 << 6553500;
+    QTest::newRow("no 100 % reference") << 500 << 0 << 300 << 0 << 0;
 }
 
-/* One cycle per row; with in0 = 0 the cycle still completes: displays, sample, drawing. */
-void Polling::percentages()
+/* One cycle per row: the displays, one exchange, the history moved by one sample (on the
+** first row from 500 zeros) and the sample drawn; with in0 = 0 the cycle still completes. */
+void Polling::goodCycle()
 {
-    QFETCH(int, dat0);
     QFETCH(int, edge);
     QFETCH(int, in0);
     QFETCH(int, in1);
     QFETCH(int, edgePercent);
     QFETCH(int, winPercent);
-    QVERIFY(sim.command(DataCommand(dat0, 100, 128, edge, in0, in1)));
+    QVERIFY(sim.command(DataCommand(200, 50, 204, edge, in0, in1)));
+    SetCtrlVal(panel, PANEL_THRESHOLD, 90);
+    SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
+    const QList<double> before = History();
+    const int frames = int(sim.frames().size());
     fixture::PopupCatcher popups;
-    CycleWatch watch([](int n) {
-        if (n == 1) Press(ButtonStop);
-    });
-    QVERIFY(PressGo());
-    QCOMPARE(watch.count, 1);
+    QCOMPARE(RunCycles(1), 1);
+
     QCOMPARE(popups.count(), 0);
-    QCOMPARE(IntVal(PANEL_EDGE), edgePercent);
-    QCOMPARE(IntVal(PANEL_WIN), winPercent);
-    QCOMPARE(IntVal(PANEL_DAT0), dat0);
-    QCOMPARE(alldata[495], double(dat0));
-    QCOMPARE(TraceValues(1).last(), double(dat0));
+    QCOMPARE(Commands(sim, frames), QList<int>{5}); // Stop between exchanges: no second one
+    QCOMPARE(sim.frames().last(), SensorSim::frame(5, linkfixture::Packet()));
+    QCOMPARE(Displays(), (QList<int>{200, 50, 204, edgePercent, winPercent}));
+    const QList<double> h = History();
+    QCOMPARE(h.mid(0, 495), before.mid(5));
+    QCOMPARE(h.mid(495), (QList<double>{200, 50, 204, 90, 110}));
+    QCOMPARE(TraceValues(5).last(), 110.0);
 }
 
-/* Each cycle's threshold is the cycle's number (written on the panel by the cycle before),
-** so every sample says which cycle made it. */
-void Polling::historyKeepsLast100()
+/* The operator types each cycle's number into the threshold in the cycle before, so every
+** sample says which cycle made it; the edits reach the fourth trace and are never sent. */
+void Polling::historyAndThresholdEdits()
 {
     QVERIFY(sim.command(DataCommand(180, 60, 191, 0, 1000, 0)));
     SetCtrlVal(panel, PANEL_THRESHOLD, 1);
-    QList<double> after100;
-    CycleWatch watch([&after100](int n) {
-        SetCtrlVal(panel, PANEL_THRESHOLD, n + 1);
-        if (n == 100) after100 = History();
-        if (n == 101) Press(ButtonStop);
-    });
-    QVERIFY(PressGo(60000));
-    QCOMPARE(watch.count, 101);
-
-    // After 100 cycles every sample is real: sample i came from cycle i + 1.
-    QCOMPARE(after100.size(), 500);
-    for (int i = 0; i < 100; i++) {
-        QCOMPARE(after100[5 * i], 180.0);
-        QCOMPARE(after100[5 * i + 2], 191.0);
-        QCOMPARE(after100[5 * i + 3], double(i + 1));
-    }
-    // The 101st cycle drops the first sample and appends its own.
-    const QList<double> h = History();
-    QCOMPARE(h.mid(0, 495), after100.mid(5));
-    QCOMPARE(h.mid(495), (QList<double>{180, 60, 191, 101, double(hysteresis)}));
-
-    // 101 points per screen: the newest point of the batch before, then the 100 samples.
-    QList<double> expected{100};
-    for (int k = 2; k <= 101; k++)
-        expected << k;
-    QCOMPARE(TraceValues(4), expected);
-}
-
-/* An operator's edit of the threshold during polling reaches the variable and the fourth
-** trace from the next cycle on; nothing is sent to the sensor for it. */
-void Polling::thresholdEditReachesFourthTrace()
-{
-    QVERIFY(sim.command(DataCommand(100, 100, 127, 0, 1000, 0)));
-    SetCtrlVal(panel, PANEL_THRESHOLD, 60);
     const QByteArray packet = linkfixture::Packet();
     const int before = int(sim.frames().size());
-    CycleWatch watch([](int n) {
-        if (n == 3) fixture::TypeAndEnter(fixture::Widget(PANEL_THRESHOLD), QStringLiteral("150"));
-        if (n == 5) Press(ButtonStop);
-    });
-    QVERIFY(PressGo());
-    QCOMPARE(watch.count, 5);
-    const QList<double> trace4 = TraceValues(4);
-    QCOMPARE(trace4.mid(trace4.size() - 5), (QList<double>{60, 60, 60, 150, 150}));
-    QCOMPARE(threshold, 150);
-    QCOMPARE(Commands(sim, before), (QList<int>{5, 5, 5, 5, 5}));
+    QList<double> after100;
+    auto each = [&after100](int n) {
+        fixture::TypeAndEnter(fixture::Widget(PANEL_THRESHOLD), QString::number(n + 1));
+        if (n == 100) after100 = History();
+    };
+    QCOMPARE(RunCycles(101, each, 60000), 101);
+
+    QCOMPARE(after100.size(), 500); // after 100 cycles sample i came from cycle i + 1
+    for (int i = 0; i < 100; i++) {
+        QCOMPARE(after100[5 * i], 180.0);
+        QCOMPARE(after100[5 * i + 3], double(i + 1));
+    }
+    const QList<double> h = History(); // the 101st drops the first sample, appends its own
+    QCOMPARE(h.mid(0, 495), after100.mid(5));
+    QCOMPARE(h.mid(495), (QList<double>{180, 60, 191, 101, double(hysteresis)}));
+    QCOMPARE(threshold, 101); // the last cycle read 101; 102 was typed after it
+    QCOMPARE(Commands(sim, before), QList<int>(101, 5));
     QCOMPARE(linkfixture::Packet(), packet);
+
+    // 101 points per screen: the newest point of the batch before, then the 100 samples.
+    QList<double> trace4{100};
+    for (int k = 2; k <= 101; k++)
+        trace4 << k;
+    QCOMPARE(TraceValues(4), trace4);
 }
 
 void Polling::failedReply_data()
@@ -219,15 +167,12 @@ void Polling::failedReply()
     QVERIFY(sim.command(DataCommand(111, 22, 213, 100, 1000, 500)));
     const int before = int(sim.frames().size());
     QList<double> history, trace;
-    QList<int> displays;
     fixture::PopupCatcher popups;
     CycleWatch watch([&](int n) {
         if (n != 2) return;
         history = History();
         trace = TraceValues(1);
-        displays = Displays();
-        // A reply that were taken would show these values instead.
-        QVERIFY(sim.command(DataCommand(99, 98, 97, 200, 1000, 900)));
+        QVERIFY(sim.command(DataCommand(99, 98, 97, 200, 1000, 900))); // were it taken
         QVERIFY(sim.command(QStringLiteral("fault 5 ") + fault));
     });
     QVERIFY(PressGo());
@@ -239,15 +184,13 @@ void Polling::failedReply()
     QCOMPARE(linkfixture::Status(), QStringLiteral("TIMEOUT"));
     QCOMPARE(poll, 0);
     QCOMPARE(Commands(sim, before), (QList<int>{5, 5, 5}));
-    QCOMPARE(displays, (QList<int>{111, 22, 213, 10, 50}));
-    QCOMPARE(Displays(), displays);
+    QCOMPARE(Displays(), (QList<int>{111, 22, 213, 10, 50}));
     QCOMPARE(History(), history);
     QCOMPARE(TraceValues(1), trace);
 }
 
-/* Stop while the reply is awaited: Go returns before the reply is there, reads nothing and
-** reports nothing; the late reply waits in the input queue until the next exchange flushes
-** it, so the next polling shows the sensor's new data. */
+/* Stop while the reply is awaited: Go returns before the reply is there, reads and reports
+** nothing; the next exchange flushes the late reply, so the next polling shows new data. */
 void Polling::stopDuringReplyWait()
 {
     QVERIFY(sim.command(DataCommand(33, 33, 127, 0, 1000, 0)));
@@ -257,7 +200,6 @@ void Polling::stopDuringReplyWait()
     const int before = int(sim.frames().size());
     nBytesR = -777;
     fixture::PopupCatcher popups;
-    CycleWatch watch;
     Script script;
     script.add([this, before] {
         if (sim.frames().size() <= before) return false; // the request is out: now waiting
@@ -268,7 +210,6 @@ void Polling::stopDuringReplyWait()
 
     QCOMPARE(GetInQLen(com), 0); // returned at once, not after the reply came
     QCOMPARE(nBytesR, -777);
-    QCOMPARE(watch.count, 0);
     QCOMPARE(popups.count(), 0);
     QCOMPARE(Commands(sim, before), QList<int>{5});
     QCOMPARE(Displays(), displays);
@@ -277,13 +218,8 @@ void Polling::stopDuringReplyWait()
 
     QVERIFY(sim.command(QStringLiteral("fault 5 none")));
     QVERIFY(sim.command(DataCommand(44, 55, 140, 0, 1000, 0)));
-    CycleWatch next([](int n) {
-        if (n == 1) Press(ButtonStop);
-    });
-    QVERIFY(PressGo());
-    QCOMPARE(next.count, 1);
-    QCOMPARE(IntVal(PANEL_DAT0), 44);
-    QCOMPARE(IntVal(PANEL_DAT1), 55);
+    QCOMPARE(RunCycles(1), 1);
+    QCOMPARE(Displays().mid(0, 2), (QList<int>{44, 55}));
 }
 
 QTEST_MAIN(Polling)

@@ -1,9 +1,10 @@
 /* tst_polling_interrupts.cpp: what the operator's other actions do to a running polling loop:
 ** GetBuff, Send and Get end it, a file save does not, a second Go is ignored, and a close
-** during Go's settle wait keeps the loop from starting (a Stop there does not).
+** during Go's settle wait keeps the loop from starting.
 */
 #include <QtTest>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "live/live.h"
@@ -18,13 +19,34 @@ using namespace livefixture;
 
 typedef QList<int> Ints;
 
+/* Writes the frame of command 1 (pp to RAM, as it is) and waits until the simulator has
+** logged it: the log then holds every frame written before. */
+static void SyncLog(const SensorSim &sim)
+{
+    const int ones = Count(sim, 1);
+    QCOMPARE(WriteExchange(1), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(Count(sim, 1), ones + 1, 10000);
+}
+
+/* Adds a step that waits for `n` more data requests than were logged when the step began,
+** then runs `act`. */
+static void AfterRequests(Script &script, const SensorSim &sim, int n, std::function<void()> act)
+{
+    script.add([&sim, n, act, base = -1]() mutable {
+        if (base < 0) base = Count(sim, 5);
+        if (Count(sim, 5) < base + n) return false;
+        act();
+        return true;
+    });
+}
+
 class PollingInterrupts : public QObject
 {
     Q_OBJECT
 
   private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { fixture::DiscardRealPanel(); }
     void init();
     void exchangesEndPolling_data();
     void exchangesEndPolling();
@@ -32,7 +54,6 @@ class PollingInterrupts : public QObject
     void secondGoIgnored();
     void closeDuringSettle_data();
     void closeDuringSettle();
-    void stopDuringSettleDoesNotPreventStart();
 
   private:
     SensorSim sim;
@@ -44,11 +65,6 @@ void PollingInterrupts::initTestCase()
     QVERIFY(linkfixture::ConnectTo(sim, 1));
     QVERIFY(sim.command(DataCommand(120, 80, 153, 0, 1000, 0)));
     SetCtrlVal(panel, PANEL_SOURCE, 1);
-}
-
-void PollingInterrupts::cleanupTestCase()
-{
-    fixture::DiscardRealPanel();
 }
 
 void PollingInterrupts::init()
@@ -74,14 +90,9 @@ void PollingInterrupts::exchangesEndPolling()
     QFETCH(int, button);
     QFETCH(int, command);
     const int before = int(sim.frames().size());
-    const int base = Count(sim, 5);
     fixture::PopupCatcher popups;
     Script script;
-    script.add([this, button, base] {
-        if (Count(sim, 5) < base + 2) return false;
-        Press(button);
-        return true;
-    });
+    AfterRequests(script, sim, 2, [button] { Press(button); });
     QVERIFY(PressGo());
 
     QVERIFY(script.finished());
@@ -90,9 +101,8 @@ void PollingInterrupts::exchangesEndPolling()
     // A frame with no reply (Send) is logged when the simulator has read it: wait for it.
     QTRY_VERIFY_WITH_TIMEOUT(Commands(sim, before).contains(command), 5000);
     const Ints sent = Commands(sim, before);
-    QVERIFY2(sent.size() >= 3, qPrintable(QString::number(sent.size())));
     QCOMPARE(sent.last(), command);
-    QCOMPARE(sent.mid(0, sent.size() - 1), Ints(sent.size() - 1, 5));
+    QCOMPARE(sent.count(5), sent.size() - 1);
 }
 
 /* Saving the parameters to a file from inside the loop leaves polling running. */
@@ -102,59 +112,31 @@ void PollingInterrupts::fileSaveKeepsPolling()
     const QString path = dir.filePath(QStringLiteral("during.dat"));
     Press(PANEL_SELECT_FILE);
     QCOMPARE(target, int(DATFILE));
-
     fixture::PopupCatcher popups([path](QWidget *w) { fixture::AnswerFileDialog(w, path); });
-    int atSave = 0;
-    const int base = Count(sim, 5);
-    Script script;
-    script.add([this, &atSave, base] {
-        if (Count(sim, 5) < base + 2) return false;
-        Press(linkfixture::ButtonSend);
-        atSave = Count(sim, 5);
-        return true;
-    });
-    script.add([this, &atSave] {
-        if (Count(sim, 5) < atSave + 3) return false; // still polling after the save
-        Press(ButtonStop);
-        return true;
-    });
     const int before = int(sim.frames().size());
+    Script script;
+    AfterRequests(script, sim, 2, [] { Press(linkfixture::ButtonSend); });
+    AfterRequests(script, sim, 3, [] { Press(ButtonStop); }); // still polling after the save
     QVERIFY(PressGo());
 
     QVERIFY(script.finished());
     QCOMPARE(popups.count(), 0);
     QCOMPARE(Commands(sim, before).count(5), Commands(sim, before).size());
-    unsigned char saved[AnzPara] = {};
-    QCOMPARE(FileToArray(path.toLocal8Bit().constData(), saved, VAL_UNSIGNED_CHAR, AnzPara, 1, 0, 0,
-                         VAL_ASCII),
-             0);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(saved), AnzPara), linkfixture::Packet());
-
+    QVERIFY(QFileInfo(path).size() > 0); // saved; its format is the parameter files' concern
     Press(PANEL_SELECT_RAM);
-    QCOMPARE(target, int(RAM));
 }
 
-/* A Go pressed while the loop runs returns at once; the one Stop then ends the loop. With a
-** second loop nested inside the first, the inner press would not return before a Stop, and
-** the watchdog of PressGo would have to end both. */
+/* A Go pressed while the loop runs returns at once (a nested loop would not return before a
+** Stop); the one Stop then ends the loop. */
 void PollingInterrupts::secondGoIgnored()
 {
     bool innerReturned = false;
-    int atInner = 0;
-    const int base = Count(sim, 5);
     Script script;
-    script.add([this, &innerReturned, &atInner, base] {
-        if (Count(sim, 5) < base + 2) return false;
+    AfterRequests(script, sim, 2, [&innerReturned] {
         Press(ButtonGo);
         innerReturned = true;
-        atInner = Count(sim, 5);
-        return true;
     });
-    script.add([this, &atInner] {
-        if (Count(sim, 5) < atInner + 2) return false;
-        Press(ButtonStop);
-        return true;
-    });
+    AfterRequests(script, sim, 2, [] { Press(ButtonStop); });
     QVERIFY(PressGo(15000));
     QVERIFY(innerReturned);
     QVERIFY(script.finished());
@@ -172,6 +154,7 @@ void PollingInterrupts::closeDuringSettle_data()
 void PollingInterrupts::closeDuringSettle()
 {
     QFETCH(bool, window);
+    SyncLog(sim); // the last request of the test before may still be on its way
     const int before = int(sim.frames().size());
     Script script;
     script.add([window] {
@@ -187,29 +170,9 @@ void PollingInterrupts::closeDuringSettle()
     QCOMPARE(quitting, 1);
     QCOMPARE(poll, 0);
     QCOMPARE(going, 0);
-    QTest::qWait(200); // a request, had one gone out, would be in the log by now
-    QCOMPARE(Commands(sim, before), Ints{});
+    SyncLog(sim);
+    QCOMPARE(Commands(sim, before), Ints{1}); // no data request
     quitting = 0;
-}
-
-/* Stop during the settle wait finds no loop to end: polling starts after the wait. */
-void PollingInterrupts::stopDuringSettleDoesNotPreventStart()
-{
-    const int before5 = Count(sim, 5);
-    Script script;
-    script.add([] {
-        if (!going) return false;
-        Press(ButtonStop);
-        return true;
-    });
-    script.add([this, before5] {
-        if (Count(sim, 5) < before5 + 2) return false;
-        Press(ButtonStop);
-        return true;
-    });
-    QVERIFY(PressGo());
-    QVERIFY(script.finished());
-    QVERIFY(Count(sim, 5) >= before5 + 2);
 }
 
 QTEST_MAIN(PollingInterrupts)

@@ -30,10 +30,9 @@ bool PressGo(int limitMs = 20000);
 /* A left click on a button of the main panel; returns when its callback has returned. */
 void Press(int control);
 
-/* Calls `each` with n inside the n-th cycle that draws the strip chart (counted from the
-** watch's creation): after the cycle's displays, history and drawing, before its event
-** processing and pause. It hooks the chart's first trace, which such a cycle redraws once;
-** a cycle of the adjustment view does not count. */
+/* Calls `each` with n inside the n-th cycle that draws the strip chart since the watch's
+** creation, after the cycle's displays, history and drawing, before its event processing.
+** Cycles of the adjustment view do not count. */
 class CycleWatch : public QObject
 {
   public:
@@ -54,7 +53,6 @@ class Script : public QObject
     Script();
     void add(std::function<bool()> step);
     bool finished() const { return m_next >= m_steps.size(); }
-    int done() const { return m_next; }
 
   private:
     void tick();
