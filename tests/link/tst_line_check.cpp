@@ -1,14 +1,12 @@
 /* tst_line_check.cpp: the line check at start-up, run through the program's own start
-** (WinMain) against the sensor simulator on a pseudo-terminal: the frame, the reply that
-** passes (also in two pieces), the replies that fail with the TIMEOUT report shown before
-** the panel, and the parameter read that follows a passed check.
+** (WinMain) against the sensor simulator: the frame, the replies that pass and fail, the
+** TIMEOUT report before the panel, and the parameter read that follows a passed check.
 */
 #include <QtTest>
 
 #include <QMessageBox>
 
 #include "app/Veltrav20.h"
-#include "link/com232.h"
 #include "params/params.h"
 #include "support/linkfixture.h"
 #include "support/panelfixture.h"
@@ -20,29 +18,23 @@ using namespace linkfixture;
 namespace
 {
 
-struct SeenPopup {
-    QString title;
-    QString text;
-    bool panelShown; /* the main panel was visible when the popup came */
-    qint64 atMs;     /* since the program started */
-};
-
 /* What a start-up left on the panel when it was first shown, and its popups. */
 struct StartupRun {
     int result = -100;
     bool shown = false;
     QString status;
     QList<int> params;
-    QByteArray packet;
-    QByteArray vars;
+    QByteArray packet, vars;
     int powerDimmed = -1;
-    QList<SeenPopup> popups;
-    QStringList statusSeen; /* the status line's texts in turn, while the program ran */
+    QList<fixture::Popup> popups;
+    bool popupBeforePanel = false;
+    qint64 popupMs = -1;    /* since the program started */
+    QStringList statusSeen; /* the status line's texts in turn */
 };
 
-/* Runs the program's start-up: WinMain opens COM 1, checks the line and shows the panel.
-** Popups are recorded and closed; once the panel is shown and nothing modal is open, its
-** state is recorded and the operator closes it. */
+/* Runs WinMain: it opens COM 1, checks the line and shows the panel. Popups are recorded and
+** closed; once the panel is shown with nothing modal open, its state is recorded and the
+** operator closes it. */
 StartupRun RunProgram()
 {
     StartupRun run;
@@ -56,8 +48,9 @@ StartupRun RunProgram()
         if (window && (run.statusSeen.isEmpty() || run.statusSeen.last() != Status()))
             run.statusSeen.append(Status());
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            run.popups.append(
-                {box->windowTitle(), box->text(), window && window->isVisible(), clock.elapsed()});
+            run.popups.append({box->windowTitle(), box->text()});
+            run.popupBeforePanel = !window || !window->isVisible();
+            run.popupMs = clock.elapsed();
             box->accept();
             return;
         }
@@ -78,20 +71,12 @@ StartupRun RunProgram()
     return run;
 }
 
-/* The sensor's RAM set for these tests and the panel that shows it: power raw 23 is 50 %. */
+/* The sensor's RAM set and the panel that shows it: power raw 23 is 50 %. */
 const QList<int> SensorRam{120, 140, 23, 1, 50, 2, 60, 9, 8, 1, 7, 1, 7, 8, 9};
 const QList<int> SensorRamOnPanel{120, 140, 50, 1, 50, 2, 60, 9, 8, 1, 7, 1};
 /* The panel file's start values, and as raw bytes (80 % is raw 46 - 3680/100 = 10). */
 const QList<int> InitialPanel{80, 100, 80, 0, 20, 0, 30, 5, 4, 0, 5, 0};
 const QList<int> InitialVars{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0};
-
-QString RamCommand()
-{
-    QString line = QStringLiteral("ram");
-    for (int v : SensorRam)
-        line += ' ' + QString::number(v);
-    return line;
-}
 
 } // namespace
 
@@ -100,89 +85,69 @@ class LineCheck : public QObject
     Q_OBJECT
 
   private slots:
-    void startup_data();
-    void startup();
+    void startup_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("passes");     /* the check passes: "LINE OK" written */
+        QTest::addColumn<bool>("paramsRead"); /* the parameter read after it succeeds */
+        QTest::addColumn<int>("minPopupMs");  /* earliest time of the TIMEOUT popup */
+        QTest::newRow("AA 02 00") << QStringList() << true << true << 0;
+        QTest::newRow("AA 02 00 in two pieces 1.5 s apart")
+            << QStringList{"7:split:1:1500"} << true << true << 0;
+        QTest::newRow("AA 02 01") << QStringList{"7:wrong"} << false << false << 0;
+        QTest::newRow("AA 02 00 and a fourth byte") << QStringList{"7:long"} << false << false << 0;
+        QTest::newRow("no reply") << QStringList{"7:silent"} << false << false << 3000;
+        QTest::newRow("check passes, no parameter reply")
+            << QStringList{"3:silent"} << true << false << 3000;
+    }
+    void startup()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(bool, passes);
+        QFETCH(bool, paramsRead);
+        QFETCH(int, minPopupMs);
+        SensorSim sim;
+        SensorSim::Options options;
+        options.faults = faults;
+        QVERIFY2(sim.start(options), qPrintable(sim.lastError()));
+        QVERIFY2(sim.command(SetCommand("ram", SensorRam)), qPrintable(sim.lastError()));
+        sim.assignPort(1);
+        ZeroParameterSet(); /* as a fresh program starts; earlier rows ran in this process */
+        const StartupRun run = RunProgram();
+        QCOMPARE(run.result, 0);
+        QVERIFY(run.shown);
+
+        /* The line check carries the packet as it stands at start-up: zero. */
+        const QList<int> commands = passes ? QList<int>{7, 3} : QList<int>{7};
+        QVERIFY(sim.waitForFrames(commands.size()));
+        const QList<QByteArray> frames = sim.frames();
+        QCOMPARE(frames.size(), commands.size());
+        QCOMPARE(Ints(frames[0]),
+                 (QList<int>{0x55, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        if (passes) QCOMPARE(int(uchar(frames[1][1])), 3);
+
+        if (paramsRead) {
+            QCOMPARE(run.status, LineOkText());
+            QVERIFY(run.popups.isEmpty());
+            QCOMPARE(run.params, SensorRamOnPanel);
+            QCOMPARE(Ints(run.packet), SensorRam);
+            QCOMPARE(Ints(run.vars), SensorRam);
+            QCOMPARE(run.powerDimmed, 1); /* power mode 1: power is corrected, not edited */
+            return;
+        }
+        /* Failed: the TIMEOUT report, once, before the panel is shown; nothing else moved. */
+        QCOMPARE(run.status, QStringLiteral("TIMEOUT"));
+        QCOMPARE(run.popups.size(), 1);
+        QCOMPARE(run.popups[0].title, QString::fromLatin1(TimeoutTitle));
+        QCOMPARE(run.popups[0].text, QString::fromLatin1(TimeoutText));
+        QVERIFY(run.popupBeforePanel);
+        QVERIFY2(run.popupMs >= minPopupMs, qPrintable(QString::number(run.popupMs)));
+        QCOMPARE(run.params, InitialPanel);
+        QCOMPARE(Ints(run.packet), QList<int>(15, 0));
+        QCOMPARE(Ints(run.vars), InitialVars);
+        QCOMPARE(run.statusSeen.contains(LineOkText()), passes);
+    }
 };
-
-void LineCheck::startup_data()
-{
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<bool>("pace");
-    QTest::addColumn<bool>("passes");     /* the check passes: "LINE OK" written */
-    QTest::addColumn<bool>("paramsRead"); /* the parameter read after it succeeds */
-    QTest::addColumn<QList<int>>("commands");
-    QTest::addColumn<int>("minPopupMs"); /* earliest time of the TIMEOUT popup */
-
-    QTest::newRow("AA 02 00") << QStringList() << true << true << true << QList<int>{7, 3} << 0;
-    QTest::newRow("AA 02 00 in two pieces 1.5 s apart")
-        << QStringList{"7:split:1:1500"} << true << true << true << QList<int>{7, 3} << 0;
-    QTest::newRow("AA 02 01") << QStringList{"7:wrong"} << true << false << false << QList<int>{7}
-                              << 0;
-    QTest::newRow("AA 02 00 and a fourth byte queued")
-        << QStringList{"7:long"} << false << false << false << QList<int>{7} << 0;
-    QTest::newRow("no reply") << QStringList{"7:silent"} << true << false << false << QList<int>{7}
-                              << 3000;
-    QTest::newRow("check passes, no parameter reply")
-        << QStringList{"3:silent"} << true << true << false << QList<int>{7, 3} << 3000;
-}
-
-void LineCheck::startup()
-{
-    QFETCH(QStringList, faults);
-    QFETCH(bool, pace);
-    QFETCH(bool, passes);
-    QFETCH(bool, paramsRead);
-    QFETCH(QList<int>, commands);
-    QFETCH(int, minPopupMs);
-
-    SensorSim sim;
-    SensorSim::Options options;
-    options.pace = pace;
-    options.faults = faults;
-    QVERIFY2(sim.start(options), qPrintable(sim.lastError()));
-    QVERIFY2(sim.command(RamCommand()), qPrintable(sim.lastError()));
-    sim.assignPort(1);
-
-    /* A fresh program starts with the parameter set zero; earlier rows ran in this process. */
-    ZeroParameterSet();
-    const StartupRun run = RunProgram();
-    QCOMPARE(run.result, 0);
-    QVERIFY(run.shown);
-
-    /* The first frame is the line check with the packet as it stands at start-up: zero. */
-    QVERIFY(sim.waitForFrames(commands.size()));
-    const QList<QByteArray> frames = sim.frames();
-    QCOMPARE(frames.size(), commands.size());
-    QCOMPARE(Ints(frames[0]), (QList<int>{0x55, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    for (int i = 0; i < commands.size(); ++i) {
-        QCOMPARE(frames[i].size(), 17);
-        QCOMPARE(int(static_cast<unsigned char>(frames[i][1])), commands[i]);
-    }
-
-    if (paramsRead) {
-        QCOMPARE(run.status, LineOkText());
-        QCOMPARE(run.status.size(), 41);
-        QVERIFY(run.popups.isEmpty());
-        QCOMPARE(run.params, SensorRamOnPanel);
-        QCOMPARE(Ints(run.packet), SensorRam);
-        QCOMPARE(Ints(run.vars), SensorRam);
-        QCOMPARE(run.powerDimmed, 1); /* power mode 1: power is corrected, not edited */
-        return;
-    }
-    /* Failed: the TIMEOUT report, once, before the panel is shown; nothing else moved. */
-    QCOMPARE(run.status, QStringLiteral("TIMEOUT"));
-    QCOMPARE(run.popups.size(), 1);
-    QCOMPARE(run.popups[0].title, QString::fromLatin1(TimeoutTitle));
-    QCOMPARE(run.popups[0].text, QString::fromLatin1(TimeoutText));
-    QVERIFY(!run.popups[0].panelShown);
-    QVERIFY2(run.popups[0].atMs >= minPopupMs, qPrintable(QString::number(run.popups[0].atMs)));
-    QCOMPARE(run.params, InitialPanel);
-    QCOMPARE(Ints(run.packet), QList<int>(15, 0));
-    QCOMPARE(Ints(run.vars), InitialVars);
-    /* A passed check showed "LINE OK" until the parameter read failed. */
-    QCOMPARE(run.statusSeen.contains(LineOkText()), passes);
-    QCOMPARE(run.statusSeen.last(), QStringLiteral("TIMEOUT"));
-}
 
 QTEST_MAIN(LineCheck)
 #include "tst_line_check.moc"
