@@ -131,12 +131,4 @@ QList<int> Ints(const QByteArray &bytes)
     return out;
 }
 
-QByteArray Bytes(const QList<int> &values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 } // namespace linkfixture

@@ -48,7 +48,6 @@ QString SetCommand(const char *memory, const QList<int> &values);
 
 /* Bytes as a list of ints, for readable comparisons. */
 QList<int> Ints(const QByteArray &bytes);
-QByteArray Bytes(const QList<int> &values);
 
 } // namespace linkfixture
 

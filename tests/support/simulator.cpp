@@ -46,7 +46,6 @@ bool SensorSim::start(const Options &options)
 {
     stop();
     m_options = options;
-    m_device.clear();
     m_error.clear();
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
@@ -58,10 +57,6 @@ bool SensorSim::start(const Options &options)
     if (!options.pace) args << QStringLiteral("--no-pace");
     for (const QString &fault : options.faults)
         args << QStringLiteral("--fault") << fault;
-    if (options.vanishAfter >= 0)
-        args << QStringLiteral("--vanish-after") << QString::number(options.vanishAfter);
-    if (!options.eepromFile.isEmpty()) args << QStringLiteral("--eeprom") << options.eepromFile;
-    args << options.extraArgs;
 
     m_process.start(QString::fromLocal8Bit(simulatorProgram), args);
     if (!m_process.waitForStarted(10000)) {
@@ -76,7 +71,6 @@ bool SensorSim::start(const Options &options)
         stop();
         return false;
     }
-    m_device = QString::fromLocal8Bit(line);
     return true;
 }
 
@@ -100,11 +94,6 @@ void SensorSim::stop()
     m_process.readAll();
 }
 
-bool SensorSim::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
-}
-
 bool SensorSim::readLine(QByteArray *line, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
@@ -119,7 +108,7 @@ bool SensorSim::readLine(QByteArray *line, int timeoutMs)
 
 bool SensorSim::command(const QString &line, QString *values)
 {
-    if (!isRunning()) {
+    if (m_process.state() != QProcess::Running) {
         m_error = QStringLiteral("simulator not running");
         return false;
     }
@@ -145,37 +134,28 @@ QByteArray SensorSim::get(const QString &what)
     return fromHex(values);
 }
 
-QList<SensorSim::LoggedFrame> SensorSim::loggedFrames() const
+QList<QByteArray> SensorSim::frames() const
 {
-    QList<LoggedFrame> result;
+    QList<QByteArray> result;
     QFile log(m_dir.filePath(QStringLiteral("frames.log")));
     if (!log.open(QIODevice::ReadOnly | QIODevice::Text)) return result;
     while (!log.atEnd()) {
         const QByteArray text = log.readLine();
         if (!text.endsWith('\n')) break; /* a line still being written */
         const QList<QByteArray> fields = text.simplified().split(' ');
-        if (fields.size() != 18) continue;
-        LoggedFrame f;
-        f.time = fields[0].toDouble();
+        if (fields.size() != 18) continue; /* arrival time, then the 17 bytes */
+        QByteArray bytes;
         for (int i = 1; i < fields.size(); ++i)
-            f.bytes.append(char(fields[i].toInt(nullptr, 16)));
-        result.append(f);
+            bytes.append(char(fields[i].toInt(nullptr, 16)));
+        result.append(bytes);
     }
-    return result;
-}
-
-QList<QByteArray> SensorSim::frames() const
-{
-    QList<QByteArray> result;
-    for (const LoggedFrame &f : loggedFrames())
-        result.append(f.bytes);
     return result;
 }
 
 bool SensorSim::waitForFrames(int count, int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (loggedFrames().size() < count) {
+    while (frames().size() < count) {
         if (deadline.hasExpired()) return false;
         Pump();
     }

@@ -12,35 +12,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-/* One simulator process. Typical use:
-**
-**     SensorSim sim;
-**     QVERIFY2(sim.start(), qPrintable(sim.lastError()));
-**     sim.assignPort(1);                   // VELTRAV20_COM1 now names the simulator
-**     QVERIFY(sim.command("fault 3 short"));
-**     ... exchange on port 1 ...
-**     QVERIFY(sim.waitForFrames(1));
-**     QCOMPARE(sim.frames().last(), SensorSim::frame(3, packet));
-**
-** The device is always reached through a symbolic link in a private temporary directory, so
-** the name stays the same across restart(). Every wait processes the application's events,
+/* One simulator process, reached through a symbolic link in a private temporary directory
+** whose name stays the same across restart(). Every wait processes the application's events,
 ** so the serial port keeps moving data meanwhile. Destruction stops the process. */
 class SensorSim
 {
   public:
     struct Options {
-        bool pace = false;     /* replies at the 4800-baud line rate; default at once */
-        QStringList faults;    /* --fault values from the start, e.g. "7:split:1:500" */
-        int vanishAfter = -1;  /* --vanish-after N; -1: the device does not vanish */
-        QString eepromFile;    /* --eeprom FILE; empty: the EEPROM is not persisted */
-        QStringList extraArgs; /* further command-line arguments */
-    };
-
-    /* One frame from the simulator's log: its arrival time (seconds since the simulator
-    ** started) and its 17 bytes. */
-    struct LoggedFrame {
-        double time = 0;
-        QByteArray bytes;
+        bool pace = false;  /* replies at the 4800-baud line rate; default at once */
+        QStringList faults; /* --fault values from the start, e.g. "7:split:1:500" */
     };
 
     SensorSim();
@@ -58,10 +38,8 @@ class SensorSim
     /* Sends "quit" and waits for the exit; kills the process if it does not end. The link is
     ** removed. Harmless when not running. */
     void stop();
-    bool isRunning() const;
 
-    /* The pseudo-terminal's own name (/dev/pts/N) and the stable link to it that ports use. */
-    QString device() const { return m_device; }
+    /* The stable link to the pseudo-terminal that ports use. */
     QString linkPath() const;
     /* Sets VELTRAV20_COM<port> to linkPath(), so OpenComConfig(port, "", ...) opens it. */
     void assignPort(int port) const;
@@ -73,9 +51,8 @@ class SensorSim
     /* "get ram", "get eeprom" or "get jump" as bytes; empty on failure. */
     QByteArray get(const QString &what);
 
-    /* The frames logged so far, oldest first; the times with them. */
+    /* The 17-byte frames logged so far, oldest first. */
     QList<QByteArray> frames() const;
-    QList<LoggedFrame> loggedFrames() const;
     /* Waits until at least `count` frames are logged; false after timeoutMs. */
     bool waitForFrames(int count, int timeoutMs = 10000) const;
 
@@ -93,7 +70,6 @@ class SensorSim
     QTemporaryDir m_dir; /* holds the link and the log */
     QProcess m_process;  /* the simulator */
     Options m_options;   /* of the last start() */
-    QString m_device;    /* pseudo-terminal name from the first output line */
     QString m_error;     /* why the last operation failed */
 };
 
