@@ -57,14 +57,7 @@ void WriteFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-/* The values as a file's text, or the numbers of a file, independently of the program. */
-QByteArray Text(const Ints_ &values)
-{
-    QByteArray out;
-    for (int v : values)
-        out += QByteArray::number(v) + ' ';
-    return out + '\n';
-}
+/* The numbers of a file, read independently of the program. */
 Ints_ FileValues(const QString &path)
 {
     Ints_ out;
@@ -145,9 +138,9 @@ class ParameterFiles : public QObject
         QCOMPARE(Ints(Packet()), packet1); /* a save leaves pp holding the panel's values */
 
         /* A file written elsewhere, other spare bytes. */
-        const Ints_ packet2{200, 210, 46, 1, 220, 0, 230, 240, 250, 0, 15, 0, 1, 2, 3};
-        WriteFile(Path("other.dat"), Text(packet2));
+        WriteFile(Path("other.dat"), "200 210 46 1 220 0 230 240 250 0 15 0 1 2 3\n");
         Click(ButtonGet);
+        const Ints_ packet2{200, 210, 46, 1, 220, 0, 230, 240, 250, 0, 15, 0, 1, 2, 3};
         QCOMPARE(Ints(Packet()), packet2);
         QCOMPARE(Ints(Vars()), packet2);
         QCOMPARE(PanelParams(), (Ints_{200, 210, 0, 1, 220, 0, 230, 240, 250, 0, 15, 0}));
@@ -171,7 +164,7 @@ class ParameterFiles : public QObject
     ** into a file): the old file stays as it was, and the operator is told which file. */
     void failedSaveKeepsOldFile()
     {
-        const QByteArray old = Text(Ints_(15, 5));
+        const QByteArray old("5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
         WriteFile(Path("keep.dat"), old);
         SetPanelParams({1, 2, 100, 0, 3, 0, 4, 5, 6, 0, 0, 0});
         std::signal(SIGXFSZ, SIG_IGN);
