@@ -14,41 +14,30 @@ static const int BarHeight = 150;
 static const int ColourEdge = 0x0000FF, ColourWindow = 0xFF0000;
 static const double AdjustWait = 1.0; /* seconds between two adjustment-view cycles */
 
-static void ShowStripView(int rawTraces)
-{
-    SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, PANEL_EDGE, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, PANEL_WIN, ATTR_VISIBLE, 0);
-    SetCtrlAttribute(panel, PANEL_DAT0, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(panel, PANEL_DAT1, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(panel, PANEL_NORM, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(panel, PANEL_NORM_DECO, ATTR_VISIBLE, 1);
-    SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 1);
-    for (int trace = 1; trace <= AnzTrace; trace++)
-        SetTraceAttribute(panel, PANEL_STRIPCHART, trace, ATTR_TRACE_VISIBLE,
-                          (trace <= 2) == (rawTraces != 0) ? 1 : 0);
-}
+/* The displays and graphs that depend on the view, and in which of the three views each is
+** shown; the jump buffer graph is hidden by every view. */
+static const struct {
+    int control;
+    unsigned char shown[3]; /* raw, NORM, adjustment */
+} viewControls[] = {
+    {PANEL_GRAPH_JUMPBUF, {0, 0, 0}}, {PANEL_GRAPH_ADJ, {0, 0, 1}}, {PANEL_EDGE, {0, 0, 1}},
+    {PANEL_WIN, {0, 0, 1}},           {PANEL_DAT0, {1, 1, 0}},      {PANEL_DAT1, {1, 1, 0}},
+    {PANEL_NORM, {1, 1, 0}},          {PANEL_NORM_DECO, {1, 1, 0}}, {PANEL_STRIPCHART, {1, 1, 0}},
+};
 
 void DispVis(void)
 {
     GetCtrlVal(panel, PANEL_SOURCE, &source);
-    switch (source) {
-    case 0: ShowStripView(1); break;
-    case 1: ShowStripView(0); break;
-    case 2:
-        SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_DAT0, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_DAT1, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_NORM, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_NORM_DECO, ATTR_VISIBLE, 0);
-        SetCtrlAttribute(panel, PANEL_EDGE, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(panel, PANEL_WIN, ATTR_VISIBLE, 1);
-        SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 1);
-        break;
-    default: break;
-    }
+    if (source < 0 || source > 2) return;
+    for (int shown = 0; shown <= 1; shown++) // every hide before every show
+        for (const auto &v : viewControls)
+            if (v.shown[source] == shown) SetCtrlAttribute(panel, v.control, ATTR_VISIBLE, shown);
+    // Raw view: traces 1 and 2 (DAT0, DAT1); NORM view: 3 to 5 (NORM, threshold,
+    // hysteresis). The adjustment view leaves the traces as they are.
+    if (source != 2)
+        for (int trace = 1; trace <= AnzTrace; trace++)
+            SetTraceAttribute(panel, PANEL_STRIPCHART, trace, ATTR_TRACE_VISIBLE,
+                              (trace <= 2) == (source == 0) ? 1 : 0);
 }
 
 void ShowGraph(void)
