@@ -1,7 +1,7 @@
 /* events.cpp: starting the run-time, the event loop and nested event processing, the
 ** seconds timer, sleeping, and the program's data and document directories.
 */
-#include "platform.h"
+#include "qtpanel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,13 +34,10 @@ void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &
     _exit(255);
 }
 
-int copyOut(const QString &s, char *out, std::size_t capacity)
+} // namespace
+
+namespace vrplatform
 {
-    const QByteArray bytes = QDir::toNativeSeparators(s).toLocal8Bit();
-    if (!out || capacity == 0 || static_cast<std::size_t>(bytes.size()) >= capacity) return -1;
-    std::memcpy(out, bytes.constData(), bytes.size() + 1);
-    return 0;
-}
 
 QString projectDir()
 {
@@ -53,7 +50,33 @@ QString projectDir()
     return appDir;
 }
 
-} // namespace
+QString projectPath(const char *fileName)
+{
+    const QString name = QString::fromLocal8Bit(fileName);
+    return QFileInfo(name).isRelative() ? QDir(projectDir()).filePath(name) : name;
+}
+
+int copyText(const QString &text, char *out, std::size_t capacity)
+{
+    if (!out || capacity == 0) return -1;
+    const QByteArray bytes = text.toLocal8Bit();
+    const std::size_t n = qMin<std::size_t>(bytes.size(), capacity - 1);
+    std::memcpy(out, bytes.constData(), n);
+    out[n] = '\0';
+    return 0;
+}
+
+int copyPath(const QString &path, char *out, std::size_t capacity)
+{
+    const QByteArray bytes = QDir::toNativeSeparators(path).toLocal8Bit();
+    if (!out || capacity == 0 || static_cast<std::size_t>(bytes.size()) >= capacity) return -1;
+    std::memcpy(out, bytes.constData(), bytes.size() + 1);
+    return 0;
+}
+
+} // namespace vrplatform
+
+using namespace vrplatform;
 
 int InitRunTime(int argc, char *argv[])
 {
@@ -121,7 +144,7 @@ void Sleep(int milliseconds)
 int GetProjectDirText(char *dir, std::size_t capacity)
 {
     if (!QCoreApplication::instance()) return -1;
-    return copyOut(projectDir(), dir, capacity);
+    return copyPath(projectDir(), dir, capacity);
 }
 
 int GetDocumentDirText(char *dir, std::size_t capacity)
@@ -129,5 +152,5 @@ int GetDocumentDirText(char *dir, std::size_t capacity)
     if (!QCoreApplication::instance()) return -1;
     const QString project = projectDir();
     const QFileInfo info(project);
-    return copyOut(info.isDir() && info.isWritable() ? project : QDir::homePath(), dir, capacity);
+    return copyPath(info.isDir() && info.isWritable() ? project : QDir::homePath(), dir, capacity);
 }

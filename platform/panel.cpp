@@ -10,10 +10,8 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QFrame>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +21,6 @@
 #include <QSpinBox>
 #include <QUiLoader>
 
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -230,16 +227,6 @@ void setRingItems(QComboBox *ring)
         ring->setItemData(i, i < values.size() ? values[i].trimmed().toInt() : i);
 }
 
-int stringOut(const QString &s, char *out, std::size_t capacity)
-{
-    if (!out || capacity == 0) return -1;
-    const QByteArray bytes = s.toLocal8Bit();
-    const std::size_t n = qMin<std::size_t>(bytes.size(), capacity - 1);
-    std::memcpy(out, bytes.constData(), n);
-    out[n] = '\0';
-    return 0;
-}
-
 } // namespace
 
 Control *findControl(int panel, int control)
@@ -275,13 +262,7 @@ void BindCallbacks(const CallbackEntry *table, int count)
 int LoadPanel(int, const char *fileName, int panelId)
 {
     if (!qApp) return -5;
-    QString path = QString::fromLocal8Bit(fileName);
-    if (QFileInfo(path).isRelative()) {
-        char dir[1024];
-        GetProjectDirText(dir, sizeof dir);
-        path = QDir(QString::fromLocal8Bit(dir)).filePath(path);
-    }
-    QFile file(path);
+    QFile file(projectPath(fileName));
     if (!file.open(QIODevice::ReadOnly)) return -1;
     Loader loader;
     std::unique_ptr<QWidget> root(loader.load(&file));
@@ -448,15 +429,15 @@ int GetCtrlValText(int panel, int control, char *text, std::size_t capacity)
     if (!c || !text || capacity == 0) return -1;
     switch (c->kind) {
     case Kind::Text:
-        return stringOut(static_cast<QLineEdit *>(c->widget.data())->text(), text, capacity);
+        return copyText(static_cast<QLineEdit *>(c->widget.data())->text(), text, capacity);
     case Kind::TextMsg:
-        return stringOut(static_cast<QLabel *>(c->widget.data())->text(), text, capacity);
+        return copyText(static_cast<QLabel *>(c->widget.data())->text(), text, capacity);
     case Kind::Ring:
-        return stringOut(static_cast<QComboBox *>(c->widget.data())->currentText(), text, capacity);
+        return copyText(static_cast<QComboBox *>(c->widget.data())->currentText(), text, capacity);
     default: {
         int v = 0;
         if (readInt(panel, control, &v) < 0) return -1;
-        return stringOut(QString::number(v), text, capacity);
+        return copyText(QString::number(v), text, capacity);
     }
     }
 }
@@ -636,13 +617,13 @@ int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std:
     if (!c) return -1;
     switch (attribute) {
     case ATTR_LABEL_TEXT:
-        if (c->label) return stringOut(c->label->text(), text, capacity);
+        if (c->label) return copyText(c->label->text(), text, capacity);
         if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data()))
-            return stringOut(b->text(), text, capacity);
+            return copyText(b->text(), text, capacity);
         return -1;
     case ATTR_TEXT_FONT: {
         const QVariant v = c->widget->property("vrFontName");
-        return stringOut(v.isValid() ? v.toString() : c->widget->font().family(), text, capacity);
+        return copyText(v.isValid() ? v.toString() : c->widget->font().family(), text, capacity);
     }
     default: return -1;
     }
@@ -676,7 +657,7 @@ int GetListItem(int panel, int control, int index, char *label, std::size_t capa
     auto *ring = static_cast<QComboBox *>(c->widget.data());
     if (index < 0 || index >= ring->count()) return -1;
     if (value) *value = ring->itemData(index).toInt();
-    return label ? stringOut(ring->itemText(index), label, capacity) : 0;
+    return label ? copyText(ring->itemText(index), label, capacity) : 0;
 }
 
 /* ---- Created controls and images ------------------------------------------------------------ */
@@ -703,14 +684,8 @@ int DisplayImageFile(int panel, int control, const char *fileName)
     Control *c = findControl(panel, control);
     auto *picture = c ? qobject_cast<QLabel *>(c->widget.data()) : nullptr;
     if (!picture || !fileName) return -1;
-    QString path = QString::fromLocal8Bit(fileName);
-    if (QFileInfo(path).isRelative()) {
-        char dir[1024];
-        GetProjectDirText(dir, sizeof dir);
-        path = QDir(QString::fromLocal8Bit(dir)).filePath(path);
-    }
     QPixmap image;
-    if (!image.load(path)) return -1;
+    if (!image.load(projectPath(fileName))) return -1;
     picture->setPixmap(image);
     return 0;
 }

@@ -3,12 +3,10 @@
 #include "qtpanel.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include <cstring>
 
 using namespace vrplatform;
 
@@ -47,9 +45,6 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
     if (restrictExtension && !ext.isEmpty() &&
         QFileInfo(path).suffix().compare(ext, Qt::CaseInsensitive) != 0)
         path += QLatin1Char('.') + ext;
-    const QByteArray bytes = QDir::toNativeSeparators(path).toLocal8Bit();
-    // A path cut to fit would name another file: refuse it instead.
-    if (static_cast<std::size_t>(bytes.size()) >= pathCapacity) return -1;
-    std::memcpy(pathOut, bytes.constData(), bytes.size() + 1);
+    if (copyPath(path, pathOut, pathCapacity) < 0) return -1;
     return QFileInfo(path).isFile() ? 1 : 2;
 }

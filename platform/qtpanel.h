@@ -44,6 +44,16 @@ QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
 
+/* The directory the program's data is loaded from (events.cpp), and a file name taken from
+** it when the name is relative. */
+QString projectDir();
+QString projectPath(const char *fileName);
+/* Text into a caller's buffer, cut to fit and NUL-terminated; -1 without a buffer. */
+int copyText(const QString &text, char *out, std::size_t capacity);
+/* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path
+** cut to fit would name another file). */
+int copyPath(const QString &path, char *out, std::size_t capacity);
+
 } // namespace vrplatform
 
 #endif
