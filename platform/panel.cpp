@@ -575,9 +575,8 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
             return -1;
         return 0;
     case ATTR_TEXT_FONT: {
-        // "NIApp" names the standard application font.
         QFont f = c->widget->font();
-        f.setFamily(s == QLatin1String("NIApp") ? QApplication::font().family() : s);
+        f.setFamily(s == QLatin1String(VAL_APP_FONT) ? QApplication::font().family() : s);
         c->widget->setFont(f);
         c->widget->setProperty("vrFontName", s);
         return 0;

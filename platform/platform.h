@@ -95,7 +95,7 @@ enum {
     ATTR_TOP,              /* int, pixels */
     ATTR_FRAME_COLOR,      /* int colour */
     ATTR_LABEL_TEXT,       /* string */
-    ATTR_TEXT_FONT,        /* string; "NIApp" is the standard application font */
+    ATTR_TEXT_FONT,        /* string: a font family, or VAL_APP_FONT */
     ATTR_TEXT_COLOR,       /* int colour */
     ATTR_TEXT_POINT_SIZE,  /* int: text height, in the panel's pixels */
     ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
@@ -104,6 +104,8 @@ enum {
 enum { ATTR_TRACE_VISIBLE = 100 }; /* SetTraceAttribute: int 0/1 */
 
 enum { VAL_TRANSPARENT = 0x1000000 };
+/* ATTR_TEXT_FONT value that stands for the application's standard font. */
+inline constexpr char VAL_APP_FONT[] = "AppStandardFont";
 
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
 int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
