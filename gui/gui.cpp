@@ -6,7 +6,7 @@
 namespace vr
 {
 
-unsigned char para; /* page in force: 1 basic, 0 extended; InitVars, CBF_ParaVisible */
+unsigned char para;
 
 /* The inputs of each page, in the order the page operations touch them. */
 static const int basicPage[6] = {PANEL_THRESHOLD, PANEL_HYSTERESIS, PANEL_TRIGGER,
@@ -71,17 +71,17 @@ int CBF_ParaVisible(int pnl, int, int event, void *, int, int)
 /* The decorations, and the inputs, displays and graphs whose only event is the right click:
 ** a decoration shows the help of the input its place holds on the page in force, every other
 ** control its own help text. */
-#define CBF_PLACE_HELP(name, place)                                                             \
-    int name(int, int, int event, void *, int, int)                                             \
-    {                                                                                           \
-        if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(place);                                   \
-        return 0;                                                                               \
+#define CBF_PLACE_HELP(name, place)                                                                \
+    int name(int, int, int event, void *, int, int)                                                \
+    {                                                                                              \
+        if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(place);                                      \
+        return 0;                                                                                  \
     }
-#define CBF_HELP_ONLY(name, text)                                                               \
-    int name(int, int, int event, void *, int, int)                                             \
-    {                                                                                           \
-        if (event == EVENT_RIGHT_CLICK) ShowHelp(text);                                         \
-        return 0;                                                                               \
+#define CBF_HELP_ONLY(name, text)                                                                  \
+    int name(int, int, int event, void *, int, int)                                                \
+    {                                                                                              \
+        if (event == EVENT_RIGHT_CLICK) ShowHelp(text);                                            \
+        return 0;                                                                                  \
     }
 
 CBF_PLACE_HELP(CBF_DECO1, 1)

@@ -8,7 +8,7 @@
 namespace vr
 {
 
-int source; /* view: 0 raw, 1 NORM, 2 adjustment; DispVis */
+int source;
 
 static const int BarHeight = 150;
 static const int ColourEdge = 0x0000FF, ColourWindow = 0xFF0000;

@@ -11,7 +11,7 @@
 namespace vr
 {
 
-unsigned char jumpbuf[AnzJump]; /* jump buffer of the last good readout; GetJmpBuf */
+unsigned char jumpbuf[AnzJump];
 
 static const int ColourValues = 0x0000FF, ColourThreshold = 0x000000;
 

@@ -9,7 +9,7 @@
 namespace vr
 {
 
-char file_name[260]; /* path picked in the last file dialog; SendParaToFile, ReadParaFromFile */
+char file_name[260];
 
 /* The dialog both transfers open: "init.dat" proposed in the document directory, only
 ** "*.dat" names. Returns the dialog's result (1 or 2: a path is in file_name). */
