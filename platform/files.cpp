@@ -2,13 +2,16 @@
 ** in decimal, right-aligned in a field of the given width (4 to 16 characters, so that a
 ** space always separates two values), for example "   7 255   0\n".
 */
-#include "platform.h"
+#include "qtpanel.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -46,7 +49,26 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+/* Gives the new file in `file` the owner, group and permission bits of the file it is to
+** replace, if there is one. The owner and group only where the process may (as root; else
+** at least the group, if the process belongs to it); the bits always, and exactly: the
+** toolkit's own copy would mark a read-only file writable for a process that may write it
+** anyway. The owner first, as a change of owner clears the set-id bits. */
+bool keepAttributes(QSaveFile &file, const QString &name)
+{
+    struct stat old;
+    if (::stat(QFile::encodeName(name).constData(), &old) != 0) return true;
+    const int fd = file.handle();
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, uid_t(-1), old.st_gid);
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 } // namespace
+
+void vrplatform::setFileErrorText(const QString &text)
+{
+    lastError = text.toLocal8Bit();
+}
 
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
                 int numGroups, int, int, int, int fieldWidth, int fileType, int fileAction)
@@ -67,13 +89,19 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 
     /* The new contents go to a temporary file that replaces the old one only once it has
     ** been written in full; a failure on the way leaves the old file as it was. */
-    QSaveFile file(QString::fromLocal8Bit(fileName));
+    const QString name = QString::fromLocal8Bit(fileName);
+    QSaveFile file(name);
     /* Unbuffered, so that every write reports what reached the disk: a buffered write that
     ** the disk cuts short (full disk, size limit) would otherwise go unnoticed and commit a
     ** truncated file. */
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(FileOpenFailed,
                     QStringLiteral("cannot create the file: ") + file.errorString());
+    if (!keepAttributes(file, name)) {
+        file.cancelWriting();
+        return fail(FileWriteFailed,
+                    QStringLiteral("cannot give the new file the permissions of the old one"));
+    }
     qint64 written = 0;
     while (written < text.size()) {
         const qint64 n = file.write(text.constData() + written, text.size() - written);
@@ -183,4 +211,13 @@ int FileToArray(const char *fileName, unsigned char *array, int dataType, int nu
 const char *GetFileErrorText(void)
 {
     return lastError.constData();
+}
+
+int GetFileReadOnly(const char *fileName)
+{
+    if (!fileName) return 0;
+    const QFileInfo info(QString::fromLocal8Bit(fileName));
+    const auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isFile() && info.isWritable() && !(info.permissions() & anyWrite) ? 1 : 0;
 }

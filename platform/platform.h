@@ -132,12 +132,16 @@ int DisplayImageFile(int panel, int control, const char *fileName);
 /* Modal message with an OK button; title and text shown exactly as given (spaces and line
 ** feeds kept). Returns when the operator closes it. */
 int MessagePopup(const char *title, const char *text);
+/* Modal question with the buttons Yes and No (the default); title and text as for
+** MessagePopup. Returns 1 when the operator pressed Yes, 0 otherwise. */
+int ConfirmPopup(const char *title, const char *text);
 
 /* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
 ** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
 ** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
-** negative for an error; on 1 or 2 the full path is in pathOut (cut to pathCapacity,
-** NUL-terminated). */
+** negative when the path cannot be taken (it does not fit pathCapacity whole) with the reason
+** in GetFileErrorText; on 1 or 2 the full path is in pathOut, NUL-terminated, otherwise
+** pathOut is untouched. */
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
                         const char *title, int buttonLabel, int restrictDirectory,
                         int restrictExtension, int allowCancel, int allowMakeDirectory,
@@ -207,7 +211,9 @@ enum { VAL_ASCII = 1 };                         /* file type: text */
 enum { VAL_TRUNCATE = 0 };                      /* file action: replace the contents */
 
 /* Writes numElements unsigned bytes as text, atomically: the old file stays intact unless
-** the whole new file was written. Returns 0, or negative with GetFileErrorText set. */
+** the whole new file was written. A file replaced keeps its permission bits exactly and,
+** where the process may give them, its owner and group. Returns 0, or negative with
+** GetFileErrorText set. */
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int separation, int fieldWidth,
                 int fileType, int fileAction);
@@ -217,8 +223,13 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 ** GetFileErrorText set. */
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int fileType);
-/* Text of the last ArrayToFile/FileToArray failure (empty after a success). */
+/* Text of the last failure of FileSelectPopup, ArrayToFile or FileToArray; the two file
+** routines leave it empty after a success. */
 const char *GetFileErrorText(void);
+/* 1 when fileName is an existing file whose permission bits let no one write it but that
+** this process may replace all the same (it may override them, as root may); 0 otherwise:
+** a read-only file the process may not replace is refused by ArrayToFile. */
+int GetFileReadOnly(const char *fileName);
 
 /* ---- Graphs ------------------------------------------------------------------------- */
 

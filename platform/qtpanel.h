@@ -53,6 +53,8 @@ int copyText(const QString &text, char *out, std::size_t capacity);
 /* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path
 ** cut to fit would name another file). */
 int copyPath(const QString &path, char *out, std::size_t capacity);
+/* Sets the text GetFileErrorText returns (files.cpp); the file dialog's failures use it. */
+void setFileErrorText(const QString &text);
 
 } // namespace vrplatform
 

@@ -107,7 +107,10 @@ void PopupCatcher::check()
     if (!modal) return;
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         popups.append({box->windowTitle(), box->text()});
-        box->accept();
+        if (QAbstractButton *answer = box->button(confirm ? QMessageBox::Yes : QMessageBox::No))
+            answer->click();
+        else
+            box->accept();
     } else if (other) {
         other(modal);
     }

@@ -45,8 +45,9 @@ struct Popup {
 };
 
 /* Watches for modal message popups while alive, records each one's title and text and
-** closes it, so code under test that shows a popup carries on. An optional hook handles
-** other modal widgets (a file dialog): it gets the widget and must close it. */
+** closes it (a question gets the answer in `confirm`), so code under test that shows a popup
+** carries on. An optional hook handles other modal widgets (a file dialog): it gets the
+** widget and must close it. */
 class PopupCatcher : public QObject
 {
   public:
@@ -54,6 +55,7 @@ class PopupCatcher : public QObject
     ~PopupCatcher() override;
     QList<Popup> popups;
     int count() const { return popups.size(); }
+    bool confirm = false; /* a question (Yes and No) gets Yes when set, No otherwise */
 
   private:
     void check();
