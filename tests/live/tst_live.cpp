@@ -19,34 +19,84 @@ Ints Displays()
     return {Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE), Val(PANEL_WIN)};
 }
 
-Values Trace(int trace)
-{
-    double v[200];
-    const int n = GetStripChartTrace(panel, PANEL_STRIPCHART, trace, v, 200, nullptr);
-    return Values(v, v + qMax(n, 0));
-}
-
 Values History()
 {
     return Values(alldata, alldata + AnzAll);
 }
 
-/* Values and colour of a plot of a graph. */
-Values Plot(int control, int index, int *colour)
+/* The values of a strip chart trace (index 1..5) or of a graph's plot (0, 1) with its colour. */
+Values Plot(int control, int index, int *colour = nullptr)
 {
-    double v[AnzBars];
-    const int n = GetGraphPlotData(panel, control, index, v, AnzBars, colour);
+    double v[200];
+    const int n = control == PANEL_STRIPCHART
+                      ? GetStripChartTrace(panel, control, index, v, 200, nullptr)
+                      : GetGraphPlotData(panel, control, index, v, 200, colour);
     return Values(v, v + qMax(n, 0));
 }
 
-/* The leading data requests taken off: what the loop, or an action inside it, sent after. */
-Ints After(const Ints &commands)
-{
-    int i = 0;
-    while (i < commands.size() && commands[i] == 5)
-        i++;
-    return commands.mid(i);
-}
+const struct {
+    const char *name;
+    int n, shift; /* shift 99: Copy1D */
+    bool inPlace;
+    int status;
+    Values out; /* refused: the output as it was */
+} shifts[] = {
+    {"Copy1D n = 0", 0, 99, false, -20003, Values(5, -7)},
+    {"Copy1D n = 3", 3, 99, false, 0, {1, 2, 3, -7, -7}},
+    {"Shift n = 0", 0, 1, false, -20003, Values(5, -7)},
+    {"n = 5, shift 5", 5, 5, false, -20102, Values(5, -7)},
+    {"n = 5, shift -5, in place", 5, -5, true, -20102, {1, 2, 3, 4, 5}},
+    {"shift 0 copies", 5, 0, false, 0, {1, 2, 3, 4, 5}},
+    {"by -2 in place", 5, -2, true, 0, {3, 4, 5, 0, 0}},
+    {"by 2 in place", 5, 2, true, 0, {0, 0, 1, 2, 3}},
+    {"by -2 to another", 5, -2, false, 0, {3, 4, 5, 0, 0}},
+    {"by 2 to another", 5, 2, false, 0, {0, 0, 1, 2, 3}},
+};
+
+/* percent = 100 * time / in0, rounded down; bytes low first (0x23 0x01 is 0x0123) */
+const struct {
+    const char *name;
+    int edge, in0, in1, edgePercent, winPercent;
+} cycles[] = {
+    {"edge 0x0123 of 1000, window 600", 0x0123, 1000, 600, 29, 60},
+    {"largest products", 0xFFFF, 1, 0xFFFF, 6553500, 6553500},
+    {"no 100 % reference", 500, 0, 300, 0, 0},
+};
+
+const struct {
+    const char *name, *action;
+    int after; /* data requests before the action; 0: in Go's settle wait */
+    Ints sent; /* the action's frames */
+    bool ends;
+} interrupts[] = {
+    {"GetBuff", "GetBuff", 2, {6}, true},
+    {"Send to RAM", "Send", 2, {1}, true},
+    {"Get from RAM", "Get", 2, {3}, true},
+    {"a port committed", "port", 2, {7, 3}, true},
+    {"the window closed", "close", 2, {}, true},
+    {"the window closed in the settle wait: no loop", "close", 0, {}, true},
+    {"a file saved: polling goes on", "file", 2, {}, false},
+    {"a second Go: ignored, one Stop ends the loop", "Go", 2, {}, false},
+};
+
+const struct {
+    const char *name;
+    int view;
+    Ints shown; /* DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5 */
+} views[] = {
+    {"raw", 0, {1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}},
+    {"NORM", 1, {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1}},
+    {"adjustment: traces as they were", 2, {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1}},
+};
+
+const struct {
+    const char *name;
+    int edge, window, edgeSlot, windowSlot; /* times of 1000; slot -1: no bar */
+} bars[] = {
+    {"edge 0 %, window 100 %", 0, 1000, 0, -1},
+    {"edge 99.9 %, window 0 %", 999, 0, 99, 0},
+    {"edge 100 %, window 99 %", 1000, 990, -1, 99},
+};
 
 } // namespace
 
@@ -71,60 +121,23 @@ class Live : public QObject
         QCOMPARE(poll, 0);
     }
 
-    void copyAndShift_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<int>("shift"); /* 99: Copy1D */
-        QTest::addColumn<bool>("inPlace");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<Values>("out"); /* refused: the output as it was */
-        const Values five{1, 2, 3, 4, 5}, marks(5, -7);
-        QTest::newRow("Copy1D n = 0") << 0 << 99 << false << -20003 << marks;
-        QTest::newRow("Copy1D n = 3") << 3 << 99 << false << 0 << Values{1, 2, 3, -7, -7};
-        QTest::newRow("Shift n = 0") << 0 << 1 << false << -20003 << marks;
-        QTest::newRow("n = 5, shift 5") << 5 << 5 << false << -20102 << marks;
-        QTest::newRow("n = 5, shift -5, in place") << 5 << -5 << true << -20102 << five;
-        QTest::newRow("shift 0 copies") << 5 << 0 << false << 0 << five;
-        QTest::newRow("by -2 in place") << 5 << -2 << true << 0 << Values{3, 4, 5, 0, 0};
-        QTest::newRow("by 2 in place") << 5 << 2 << true << 0 << Values{0, 0, 1, 2, 3};
-        QTest::newRow("by -2 to another") << 5 << -2 << false << 0 << Values{3, 4, 5, 0, 0};
-        QTest::newRow("by 2 to another") << 5 << 2 << false << 0 << Values{0, 0, 1, 2, 3};
-    }
+    void copyAndShift_data() { AddRows(shifts); }
     void copyAndShift()
     {
-        QFETCH(int, n);
-        QFETCH(int, shift);
-        QFETCH(bool, inPlace);
-        QFETCH(int, status);
-        QFETCH(Values, out);
-        double a[5] = {1, 2, 3, 4, 5}, b[5] = {-7, -7, -7, -7, -7}, *to = inPlace ? a : b;
-        QCOMPARE(shift == 99 ? Copy1D(a, n, to) : Shift(a, n, shift, to), status);
-        QCOMPARE(Values(to, to + 5), out);
-        if (!inPlace) QCOMPARE(Values(a, a + 5), (Values{1, 2, 3, 4, 5}));
+        const auto &r = shifts[Row()];
+        double a[5] = {1, 2, 3, 4, 5}, b[5] = {-7, -7, -7, -7, -7}, *to = r.inPlace ? a : b;
+        QCOMPARE(r.shift == 99 ? Copy1D(a, r.n, to) : Shift(a, r.n, r.shift, to), r.status);
+        QCOMPARE(Values(to, to + 5), r.out);
+        if (!r.inPlace) QCOMPARE(Values(a, a + 5), (Values{1, 2, 3, 4, 5}));
     }
 
-    void goodCycle_data()
-    {
-        QTest::addColumn<int>("edge");
-        QTest::addColumn<int>("in0");
-        QTest::addColumn<int>("in1");
-        QTest::addColumn<int>("edgePercent");
-        QTest::addColumn<int>("winPercent");
-        /* percent = 100 * time / in0, rounded down; bytes low first (0x23 0x01 is 0x0123) */
-        QTest::newRow("edge 0x0123 of 1000, window 600") << 0x0123 << 1000 << 600 << 29 << 60;
-        QTest::newRow("largest products") << 0xFFFF << 1 << 0xFFFF << 6553500 << 6553500;
-        QTest::newRow("no 100 % reference") << 500 << 0 << 300 << 0 << 0;
-    }
+    void goodCycle_data() { AddRows(cycles); }
     /* One cycle: one request carrying pp, the displays, the history moved by one sample with
     ** the panel's threshold and hysteresis, the sample drawn. */
     void goodCycle()
     {
-        QFETCH(int, edge);
-        QFETCH(int, in0);
-        QFETCH(int, in1);
-        QFETCH(int, edgePercent);
-        QFETCH(int, winPercent);
-        QVERIFY(sim.cmd(Sim::data(200, 50, 204, edge, in0, in1)));
+        const auto &r = cycles[Row()];
+        QVERIFY(sim.cmd(Sim::data(200, 50, 204, r.edge, r.in0, r.in1)));
         SetCtrlVal(panel, PANEL_THRESHOLD, 90);
         SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
         const Values before = History();
@@ -133,10 +146,10 @@ class Live : public QObject
         QCOMPARE(RunCycles(1), 1);
         QCOMPARE(popups.count(), 0);
         QCOMPARE(sim.frames().mid(from), QList<Ints>{Sim::frame(5, Packet())});
-        QCOMPARE(Displays(), (Ints{200, 50, 204, edgePercent, winPercent}));
+        QCOMPARE(Displays(), (Ints{200, 50, 204, r.edgePercent, r.winPercent}));
         QCOMPARE(History().mid(0, 495), before.mid(5));
         QCOMPARE(History().mid(495), (Values{200, 50, 204, 90, 110}));
-        QCOMPARE(Trace(5).last(), 110.0);
+        QCOMPARE(Plot(PANEL_STRIPCHART, 5).last(), 110.0);
     }
 
     /* The operator types each cycle's number into the threshold in the cycle before: every
@@ -149,16 +162,13 @@ class Live : public QObject
         const Ints packet = Packet();
         const int from = sim.frames().size();
         Values after100;
-        QCOMPARE(RunCycles(101,
-                           [&](int n) {
-                               Type(PANEL_THRESHOLD, QString::number(n + 1));
-                               if (n == 100) after100 = History();
-                           }),
-                 101);
-        for (int i = 0; i < 100; i++) {
-            QCOMPARE(after100[5 * i], 180.0);
-            QCOMPARE(after100[5 * i + 3], double(i + 1));
-        }
+        auto each = [&](int n) {
+            Type(PANEL_THRESHOLD, QString::number(n + 1));
+            if (n == 100) after100 = History();
+        };
+        QCOMPARE(RunCycles(101, each), 101);
+        for (int i = 0; i < 100; i++)
+            QCOMPARE(after100.mid(5 * i, 4), (Values{180, 60, 191, double(i + 1)}));
         QCOMPARE(History().mid(0, 495), after100.mid(5));
         QCOMPARE(History().mid(495), (Values{180, 60, 191, 101, double(hysteresis)}));
         QCOMPARE(int(threshold), 101); /* the last cycle read 101; 102 came after it */
@@ -167,15 +177,14 @@ class Live : public QObject
         Values trace4{100}; /* 101 points a screen: the one before, then the 100 samples */
         for (int k = 2; k <= 101; k++)
             trace4 << k;
-        QCOMPARE(Trace(4), trace4);
+        QCOMPARE(Plot(PANEL_STRIPCHART, 4), trace4);
     }
 
     /* Stop while the reply is awaited: the loop ends at once, reads and shows nothing; the
     ** late reply waits in the queue until the next exchange flushes it. */
     void stopInReplyWait()
     {
-        QVERIFY(sim.cmd(Sim::data(33, 33, 127, 0, 1000, 0)));
-        QVERIFY(sim.cmd("fault 5 late 1500 once"));
+        QVERIFY(sim.cmd(Sim::data(33, 33, 127, 0, 1000, 0)) && sim.cmd("fault 5 late 1500 once"));
         const QStringList before = Snapshot();
         const int from = sim.frames().size();
         nBytesR = -777;
@@ -192,142 +201,73 @@ class Live : public QObject
         QCOMPARE(Displays().mid(0, 2), (Ints{44, 55}));
     }
 
-    void whatEndsPolling_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<Ints>("sent"); /* the action's frames */
-        QTest::addColumn<bool>("ends");
-        QTest::newRow("GetBuff") << "GetBuff" << Ints{6} << true;
-        QTest::newRow("Send to RAM") << "Send" << Ints{1} << true;
-        QTest::newRow("Get from RAM") << "Get" << Ints{3} << true;
-        QTest::newRow("a port committed") << "port" << Ints{7, 3} << true;
-        QTest::newRow("the window closed") << "close" << Ints{} << true;
-        QTest::newRow("a file saved") << "file" << Ints{} << false;
-    }
-    /* The action comes after two data requests. An exchange, a port set-up or the close ends
-    ** the loop by itself: nothing follows the action's frames. A file save leaves it running
-    ** until Stop. */
+    void whatEndsPolling_data() { AddRows(interrupts); }
+    /* An exchange, a port set-up or the close ends the loop by itself: nothing follows the
+    ** action's frames. A file save leaves it running until Stop, and so does a second Go,
+    ** which returns at once (a nested loop would not return before a Stop). */
     void whatEndsPolling()
     {
-        QFETCH(QString, action);
-        QFETCH(Ints, sent);
-        QFETCH(bool, ends);
-        const QString path = dir.filePath("during.dat");
+        const auto &r = interrupts[Row()];
+        const QString action = r.action, path = dir.filePath("during.dat");
         if (action == "file") Click(PANEL_SELECT_FILE);
         const int from = sim.frames().size();
         auto requests = [&] { return sim.commands(from).count(5); };
         Popups popups({path});
-        When act([&] { return requests() >= 2; },
+        When act([&] { return going && requests() >= r.after; },
                  [&] {
                      if (action == "port") CommitPort(1);
                      if (action == "close") W(PANEL_STATUS)->window()->close();
                      if (action == "GetBuff") Click(GetBuff);
                      if (action == "Send" || action == "file") Click(Send);
                      if (action == "Get") Click(Get);
+                     if (action == "Go") Click(Go);
                  });
-        When stop([&] { return act.done && requests() >= 5; }, [] { Click(Stop); });
+        When stop([&] { return act.done && requests() >= r.after + 3; }, [] { Click(Stop); });
         QVERIFY(PressGo());
         QVERIFY(act.done);
-        QCOMPARE(stop.done, !ends);
-        QCOMPARE(poll, 0);
+        QCOMPARE(stop.done, !r.ends);
+        QCOMPARE(poll + going, 0);
         QCOMPARE(popups.count(), 0);
-        QTRY_COMPARE(After(sim.commands(from)), sent);
+        QTRY_COMPARE(sim.commands(from).mid(sim.commands(from).lastIndexOf(5) + 1), r.sent);
+        if (!r.after) QCOMPARE(requests(), 0);
         if (action == "file") QVERIFY(QFileInfo(path).size() > 0);
         if (action == "file") Click(PANEL_SELECT_RAM);
         quitting = 0;
     }
 
-    /* A Go while the loop runs returns at once (a nested loop would not return before a
-    ** Stop); the one Stop then ends the loop. */
-    void secondGoIgnored()
-    {
-        const int from = sim.frames().size();
-        auto requests = [&] { return sim.commands(from).count(5); };
-        When again([&] { return requests() >= 2; }, [] { Click(Go); });
-        When stop([&] { return again.done && requests() >= 4; }, [] { Click(Stop); });
-        QVERIFY(PressGo());
-        QVERIFY(again.done && stop.done);
-        QCOMPARE(going, 0);
-    }
-
-    /* The window closed in Go's settle wait: the loop never starts. */
-    void closeInSettleWait()
-    {
-        const int from = sim.frames().size();
-        When close([] { return going == 1; }, [] { W(PANEL_STATUS)->window()->close(); });
-        QVERIFY(PressGo());
-        QVERIFY(close.done);
-        QCOMPARE(quitting, 1);
-        QCOMPARE(going, 0);
-        QCOMPARE(WriteExchange(1), 1); /* logged after every frame written before it */
-        QVERIFY(sim.waitFrames(from + 1));
-        QCOMPARE(sim.commands(from), Ints{1});
-        quitting = 0;
-    }
-
-    void views_data()
-    {
-        QTest::addColumn<int>("view");
-        QTest::addColumn<Ints>("shown"); /* DAT0 DAT1 NORM deco strip EDGE WIN adj jump */
-        QTest::addColumn<Ints>("traces");
-        const Ints strip{1, 1, 1, 1, 1, 0, 0, 0, 0}, adjust{0, 0, 0, 0, 0, 1, 1, 1, 0};
-        QTest::newRow("raw") << 0 << strip << Ints{1, 1, 0, 0, 0};
-        QTest::newRow("NORM") << 1 << strip << Ints{0, 0, 1, 1, 1};
-        QTest::newRow("adjustment: traces as they were") << 2 << adjust << Ints{1, 0, 1, 0, 1};
-    }
+    void viewShown_data() { AddRows(views); }
     /* From another view, with the jump graph shown as after a readout, the operator selects
     ** the view. */
-    void views()
+    void viewShown()
     {
-        QFETCH(int, view);
-        QFETCH(Ints, shown);
-        QFETCH(Ints, traces);
-        SetCtrlVal(panel, PANEL_SOURCE, (view + 2) % 3);
+        const auto &r = views[Row()];
+        SetCtrlVal(panel, PANEL_SOURCE, (r.view + 2) % 3);
         DispVis();
         for (int t = 1; t <= 5; t++)
             SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t % 2);
         SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
-        Choose(PANEL_SOURCE, view);
-        QCOMPARE(source, view);
-        Ints seen, visible(5, -1);
-        for (int id : {PANEL_DAT0, PANEL_DAT1, PANEL_NORM, PANEL_NORM_DECO, PANEL_STRIPCHART,
-                       PANEL_EDGE, PANEL_WIN, PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
-            seen << Attr(id, ATTR_VISIBLE);
-        for (int t = 1; t <= 5; t++)
-            GetStripChartTrace(panel, PANEL_STRIPCHART, t, nullptr, 0, &visible[t - 1]);
-        QCOMPARE(seen, shown);
-        QCOMPARE(visible, traces);
+        Choose(PANEL_SOURCE, r.view);
+        QCOMPARE(Snapshot().filter("source").value(0),
+                 Line("source, ring, shown, traces:", Ints{r.view, r.view} + r.shown));
     }
 
-    void adjustmentBars_data()
-    {
-        QTest::addColumn<int>("edge"); /* times against an IN0-to-IN0 time of 1000 */
-        QTest::addColumn<int>("window");
-        QTest::addColumn<int>("edgeSlot"); /* -1: no bar */
-        QTest::addColumn<int>("windowSlot");
-        QTest::newRow("edge 0 %, window 100 %") << 0 << 1000 << 0 << -1;
-        QTest::newRow("edge 99.9 %, window 0 %") << 999 << 0 << 99 << 0;
-        QTest::newRow("edge 100 %, window 99 %") << 1000 << 990 << -1 << 99;
-    }
+    void adjustmentBars_data() { AddRows(bars); }
     /* One adjustment cycle: a blue edge bar and a red window bar 150 high in the slot of the
     ** percentage; 100 % and more draw none. */
     void adjustmentBars()
     {
-        QFETCH(int, edge);
-        QFETCH(int, window);
-        QFETCH(int, edgeSlot);
-        QFETCH(int, windowSlot);
-        QVERIFY(sim.cmd(Sim::data(90, 90, 127, edge, 1000, window)));
+        const auto &r = bars[Row()];
+        QVERIFY(sim.cmd(Sim::data(90, 90, 127, r.edge, 1000, r.window)));
         Choose(PANEL_SOURCE, 2);
         DeleteGraphPlot(panel, PANEL_GRAPH_ADJ, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
         When stop([] { return GetGraphPlotCount(panel, PANEL_GRAPH_ADJ) == 2; },
                   [] { Click(Stop); });
         QVERIFY(PressGo());
         for (int plot = 0; plot < 2; plot++) {
-            int colour = -1, slot = plot ? windowSlot : edgeSlot;
-            Values bars(AnzBars, 0.0);
-            if (slot >= 0) bars[slot] = 150;
-            QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot, &colour), bars);
+            int colour = -1, slot = plot ? r.windowSlot : r.edgeSlot;
+            Values bar(AnzBars, 0.0);
+            if (slot >= 0) bar[slot] = 150;
+            QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot, &colour), bar);
             QCOMPARE(colour, plot ? 0xFF0000 : 0x0000FF);
         }
         Choose(PANEL_SOURCE, 1);
@@ -338,10 +278,10 @@ class Live : public QObject
     ** graph is shown, and the frame carried pp. */
     void jumpBufferDrawn()
     {
-        Ints ramp;
+        Values ramp;
         for (int i = 1; i <= 16; i++)
             ramp << 10 * i;
-        QVERIFY(sim.cmd(Sim::set("jump", ramp)));
+        QVERIFY(sim.cmd(Line("jump", Ints(ramp.begin(), ramp.end()))));
         Type(PANEL_THRESHOLD, "80");
         const Ints packet = Packet();
         const int from = sim.frames().size();
@@ -350,22 +290,22 @@ class Live : public QObject
         QCOMPARE(sim.frames().mid(from), QList<Ints>{Sim::frame(6, packet)});
         QCOMPARE(Packet(), packet);
         QCOMPARE(popups.count(), 0);
-        QCOMPARE(Ints(jumpbuf, jumpbuf + 16), ramp);
+        QCOMPARE(Ints(jumpbuf, jumpbuf + 16), Ints(ramp.begin(), ramp.end()));
         QCOMPARE(int(threshold), 80);
-        int blueColour = -1, blackColour = -1;
+        int blue = -1, black = -1;
         QCOMPARE(GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF), 2);
-        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 0, &blueColour), Values(ramp.begin(), ramp.end()));
-        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 1, &blackColour), Values(16, 80));
-        QCOMPARE(Ints({blueColour, blackColour}), (Ints{0x0000FF, 0x000000}));
-        QList<QPointF> blue;
-        for (QAbstractSeries *s :
-             qobject_cast<QChartView *>(W(PANEL_GRAPH_JUMPBUF))->chart()->series())
-            if (auto *line = qobject_cast<QLineSeries *>(s);
-                line->isVisible() && line->pen().color() == Qt::blue)
-                blue = line->points();
-        QCOMPARE(blue.mid(0, 4), (QList<QPointF>{{0, 10}, {1, 10}, {1, 20}, {2, 20}}));
-        QCOMPARE(Attr(PANEL_STRIPCHART, ATTR_VISIBLE) + Attr(PANEL_GRAPH_ADJ, ATTR_VISIBLE), 0);
-        QCOMPARE(Attr(PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE), 1);
+        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 0, &blue), ramp);
+        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 1, &black), Values(16, 80));
+        QCOMPARE(Ints({blue, black}), (Ints{0x0000FF, 0x000000}));
+        auto *chart = qobject_cast<QChartView *>(W(PANEL_GRAPH_JUMPBUF))->chart();
+        QList<QPointF> steps;
+        for (QAbstractSeries *s : chart->series())
+            if (s->isVisible() && qobject_cast<QLineSeries *>(s)->pen().color() == Qt::blue)
+                steps = qobject_cast<QLineSeries *>(s)->points().mid(0, 4);
+        QCOMPARE(steps, (QList<QPointF>{{0, 10}, {1, 10}, {1, 20}, {2, 20}}));
+        QCOMPARE(Ints({Attr(PANEL_STRIPCHART, ATTR_VISIBLE), Attr(PANEL_GRAPH_ADJ, ATTR_VISIBLE),
+                       Attr(PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE)}),
+                 (Ints{0, 0, 1}));
     }
 };
 

@@ -36,6 +36,54 @@ struct stat Stat(const QString &path)
 }
 
 const QByteArray old("5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
+const QString tooLong = QString(240, 'p') + ".dat";
+
+const struct {
+    const char *name;
+    int button;
+    QString file; /* empty: cancel */
+    int mode;     /* of the file there beforehand; 0: none */
+    const char *report;
+} refusals[] = {
+    {"Send cancelled", fx::Send, "", 0, ""},
+    {"Get cancelled", fx::Get, "", 0, ""},
+    {"Send, path too long", fx::Send, tooLong, 0, "too long"},
+    {"Get, path too long", fx::Get, tooLong, 0, "too long"},
+    {"Send onto a read-only file, not confirmed", fx::Send, "ref.dat", 0444, "READ-ONLY"},
+};
+
+const struct {
+    const char *name;
+    int mode, owner; /* owner -1: the test's own */
+    bool full;       /* the disk takes 20 bytes only */
+} replacements[] = {
+    {"read-only, confirmed: stays read-only", 0444, -1, false},
+    {"another owner and group: kept", 0640, 1234, false},
+    {"disk full: the old file kept", 0644, -1, true},
+    {"read-only, confirmed, disk full: the old file kept", 0444, -1, true},
+};
+
+QByteArray Fourteen(const char *more)
+{
+    return QByteArray("1 2 3 4 5 6 7 8 9 10 11 12 13 14") + more;
+}
+
+const struct {
+    const char *name;
+    QString file;
+    QByteArray contents; /* null: no such file; "fifo": a named pipe */
+} refused[] = {
+    {"empty", "bad.dat", ""},
+    {"14 values", "bad.dat", Fourteen("\n")},
+    {"16 values", "bad.dat", Fourteen(" 15 16\n")},
+    {"300 after 14 good values", "bad.dat", Fourteen(" 300\n")},
+    {"-1", "bad.dat", "-1 " + Fourteen("\n")},
+    {"text", "bad.dat", Fourteen(" fifteen\n")},
+    {"binary", "bad.dat", QByteArray("\x01\xff\x00\x80 \x7f\n", 7).repeated(30)},
+    {"huge", "bad.dat", Fourteen(" 15") + QByteArray(200 * 1024, ' ')},
+    {"a named pipe without writer", "pipe.dat", "fifo"},
+    {"a new name, no such file", "new.dat", QByteArray()},
+};
 
 } // namespace
 
@@ -102,142 +150,84 @@ class ParameterFiles : public QObject
     /* A dialog that gives no file the program may use changes nothing: a cancel silently, a
     ** path too long for file_name reported, a read-only file kept unless the operator says
     ** yes. */
-    void refusedDialog_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("name"); /* empty: cancel */
-        QTest::addColumn<int>("mode");     /* of the file there beforehand; 0: none */
-        QTest::addColumn<QString>("report");
-        const QString tooLong = QString(240, 'p') + ".dat";
-        QTest::newRow("Send cancelled") << int(Send) << "" << 0 << "";
-        QTest::newRow("Get cancelled") << int(Get) << "" << 0 << "";
-        QTest::newRow("Send, path too long") << int(Send) << tooLong << 0 << "too long";
-        QTest::newRow("Get, path too long") << int(Get) << tooLong << 0 << "too long";
-        QTest::newRow("Send onto a read-only file, not confirmed")
-            << int(Send) << "ref.dat" << 0444 << "READ-ONLY";
-    }
+    void refusedDialog_data() { AddRows(refusals); }
     void refusedDialog()
     {
-        QFETCH(int, button);
-        QFETCH(QString, name);
-        QFETCH(int, mode);
-        QFETCH(QString, report);
-        if (mode) Write(Path(name), old, mode);
+        const auto &r = refusals[Row()];
+        if (r.mode) Write(Path(r.file), old, r.mode);
         SetParams({1, 2, 97, 0, 3, 0, 4, 5, 6, 0, 7, 1});
         const QStringList before = Snapshot();
-        Popups popups({name});
-        Click(button);
+        Popups popups({r.file});
+        Click(r.button);
         QCOMPARE(popups.dialogs, 1);
-        QCOMPARE(popups.count(), report.isEmpty() ? 0 : 1);
-        if (!report.isEmpty())
-            QVERIFY2(popups.list[0].text.contains(report), qPrintable(popups.list[0].text));
+        QCOMPARE(popups.count(), *r.report ? 1 : 0);
+        for (const Popup &p : popups.list)
+            QVERIFY2(p.title == "INFO" && p.text.contains(r.report), qPrintable(p.text));
         QCOMPARE(Snapshot(), before);
-        QCOMPARE(Files(), mode ? QStringList{name} : QStringList());
-        if (mode) QCOMPARE(Contents(Path(name)), old);
-        if (mode) QCOMPARE(Stat(Path(name)).st_mode & 07777, mode_t(mode));
+        QCOMPARE(Files(), r.mode ? QStringList{r.file} : QStringList());
+        if (r.mode) QCOMPARE(Contents(Path(r.file)), old);
+        if (r.mode) QCOMPARE(Stat(Path(r.file)).st_mode & 07777, mode_t(r.mode));
     }
 
-    void replacedKeepsModeAndOwner_data()
+    void replaceFile_data() { AddRows(replacements); }
+    /* A file saved over takes the old one's place with its permission bits, owner and group;
+    ** when the disk takes no more than 20 bytes, the old file stays as it was and the operator
+    ** is told which file was not saved. */
+    void replaceFile()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("owner"); /* -1: the test's own */
-        QTest::newRow("read-only, confirmed") << 0444 << -1;
-        QTest::newRow("another owner and group") << 0640 << 1234;
-    }
-    /* A new file takes the old one's place with its permission bits, owner and group. */
-    void replacedKeepsModeAndOwner()
-    {
-        QFETCH(int, mode);
-        QFETCH(int, owner);
-        if (geteuid() != 0) QSKIP("only root may replace a read-only file or give it away");
+        const auto &r = replacements[Row()];
+        if (r.owner >= 0 && geteuid() != 0) QSKIP("only root may give a file away");
         const QString path = Path("ref.dat");
-        Write(path, old, mode);
-        if (owner >= 0) QCOMPARE(chown(QFile::encodeName(path).constData(), owner, owner + 1), 0);
+        Write(path, old, r.mode);
+        if (r.owner >= 0) QCOMPARE(chown(QFile::encodeName(path).constData(), r.owner, 99), 0);
         const struct stat before = Stat(path);
         SetParams({11, 22, 97, 0, 33, 0, 44, 55, 66, 0, 9, 1});
-        Popups popups({"ref.dat"});
-        popups.confirm = true;
-        Click(Send);
-        QCOMPARE(popups.count(), mode == 0444 ? 1 : 0);
-        QCOMPARE(Contents(path).simplified(), QByteArray("11 22 2 0 33 0 44 55 66 0 9 1 7 8 9"));
-        const struct stat after = Stat(path);
-        QCOMPARE(after.st_mode & 07777, mode_t(mode));
-        QCOMPARE(after.st_uid, before.st_uid);
-        QCOMPARE(after.st_gid, before.st_gid);
-        QVERIFY(after.st_ino != before.st_ino);
-        QCOMPARE(Files(), QStringList{"ref.dat"});
-    }
-
-    void failedSaveKeepsOldFile_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("0644") << 0644;
-        QTest::newRow("read-only, confirmed") << 0444;
-    }
-    /* The disk takes no more than 20 bytes of the new contents: the old file stays as it
-    ** was, and the operator is told which file was not saved. */
-    void failedSaveKeepsOldFile()
-    {
-        QFETCH(int, mode);
-        Write(Path("keep.dat"), old, mode);
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit normal, small;
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
         small = normal;
         small.rlim_cur = 20;
-        Popups popups({"keep.dat"}, [&] { setrlimit(RLIMIT_FSIZE, &small); });
+        Popups popups({"ref.dat"}, [&] {
+            if (r.full) setrlimit(RLIMIT_FSIZE, &small);
+        });
         popups.confirm = true;
         Click(Send);
         setrlimit(RLIMIT_FSIZE, &normal);
-        QCOMPARE(popups.count(), mode == 0444 && geteuid() == 0 ? 2 : 1);
-        QVERIFY2(popups.list.last().text.contains("NOT SAVED") &&
-                     popups.list.last().text.contains(Path("keep.dat")),
-                 qPrintable(popups.list.last().text));
-        QCOMPARE(Contents(Path("keep.dat")), old);
-        QCOMPARE(Stat(Path("keep.dat")).st_mode & 07777, mode_t(mode));
-        QCOMPARE(Files(), QStringList{"keep.dat"});
+        const bool readOnly = r.mode == 0444 && geteuid() == 0;
+        QCOMPARE(popups.count(), int(readOnly) + int(r.full));
+        if (r.full)
+            QVERIFY2(popups.list.last().text.contains("NOT SAVED") &&
+                         popups.list.last().text.contains(path),
+                     qPrintable(popups.list.last().text));
+        QCOMPARE(Contents(path).simplified(),
+                 r.full ? old.simplified() : "11 22 2 0 33 0 44 55 66 0 9 1 7 8 9");
+        const struct stat after = Stat(path);
+        QCOMPARE(after.st_mode & 07777, mode_t(r.mode));
+        QCOMPARE(Ints({int(after.st_uid), int(after.st_gid)}),
+                 Ints({int(before.st_uid), int(before.st_gid)}));
+        QCOMPARE(after.st_ino != before.st_ino, !r.full);
+        QCOMPARE(Files(), QStringList{"ref.dat"});
     }
 
-    void loadAllOrNothing_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("contents"); /* null: no such file; "fifo": a named pipe */
-        const QByteArray fourteen("1 2 3 4 5 6 7 8 9 10 11 12 13 14");
-        QByteArray garbage;
-        for (int i = 0; i < 200; ++i)
-            garbage += char((i * 71 + 3) & 0xff);
-        QTest::newRow("empty") << "bad.dat" << QByteArray("");
-        QTest::newRow("14 values") << "bad.dat" << fourteen + "\n";
-        QTest::newRow("16 values") << "bad.dat" << fourteen + " 15 16\n";
-        QTest::newRow("300 after 14 good values") << "bad.dat" << fourteen + " 300\n";
-        QTest::newRow("-1") << "bad.dat"
-                            << "-1 " + fourteen + "\n";
-        QTest::newRow("text") << "bad.dat" << fourteen + " fifteen\n";
-        QTest::newRow("binary") << "bad.dat" << garbage;
-        QTest::newRow("huge") << "bad.dat" << fourteen + " 15" + QByteArray(200 * 1024, ' ');
-        QTest::newRow("a named pipe without writer") << "pipe.dat" << QByteArray("fifo");
-        QTest::newRow("a new name, no such file") << "new.dat" << QByteArray();
-    }
+    void loadAllOrNothing_data() { AddRows(refused); }
     /* A file that does not hold exactly 15 values 0..255 is reported with its name and
     ** changes nothing: not pp, not the variables, not the operator's unsent edits. */
     void loadAllOrNothing()
     {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, contents);
-        if (contents == "fifo")
-            QCOMPARE(mkfifo(QFile::encodeName(Path(name)).constData(), 0600), 0);
-        else if (!contents.isNull())
-            Write(Path(name), contents);
+        const auto &r = refused[Row()];
+        const QString path = Path(r.file);
+        if (r.contents == "fifo") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (r.contents != "fifo" && !r.contents.isNull()) Write(path, r.contents);
         SetParams({9, 8, 50, 0, 7, 0, 6, 5, 4, 0, 3, 0});
         const QStringList before = Snapshot();
-        Popups popups({name});
+        Popups popups({r.file});
         Click(Get);
         QCOMPARE(popups.count(), 1);
-        QCOMPARE(popups.list[0].title, QString("INFO"));
-        QVERIFY2(popups.list[0].text.contains(Path(name)), qPrintable(popups.list[0].text));
+        QVERIFY2(popups.list[0].title == "INFO" && popups.list[0].text.contains(path),
+                 qPrintable(popups.list[0].text));
         QCOMPARE(Snapshot(), before);
-        if (contents != "fifo")
-            QCOMPARE(Contents(Path(name)), contents.isNull() ? QByteArray("<none>") : contents);
+        if (r.contents != "fifo")
+            QCOMPARE(Contents(path), r.contents.isNull() ? QByteArray("<none>") : r.contents);
         QCOMPARE(Status(), LineOk());
     }
 };

@@ -16,11 +16,90 @@ Ints Lit()
     return {Val(R), Val(E), Val(F)};
 }
 
-Ints Dimmed()
+Ints Dimmed() /* power, correction interval, dead-time mode, dead time */
 {
     return {Attr(PANEL_POWER, ATTR_DIMMED), Attr(PANEL_REGCNT, ATTR_DIMMED),
             Attr(PANEL_DEADTIMEMODE, ATTR_DIMMED), Attr(PANEL_DEADTIME, ATTR_DIMMED)};
 }
+
+QString Ring()
+{
+    return Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME);
+}
+
+/* percent = 100 * (46 - raw) / 46, raw = 46 - percent * 46 / 100, both truncated. */
+const struct {
+    const char *name;
+    int raw, percent, rawBack; /* -1: that way not checked */
+} powers[] = {
+    {"100 %", -1, 100, 0}, {"98 %", -1, 98, 1},    {"97 %", -1, 97, 2},    {"50 %", -1, 50, 23},
+    {"2 %", -1, 2, 46},    {"1 %", -1, 1, 46},     {"0 %", -1, 0, 46},     {"raw 0", 0, 100, 0},
+    {"raw 1", 1, 97, 2},   {"raw 10", 10, 78, 11}, {"raw 23", 23, 50, 23}, {"raw 24", 24, 47, 25},
+    {"raw 45", 45, 2, 46}, {"raw 46", 46, 0, 46},  {"raw 47", 47, 0, 46},  {"raw 255", 255, 0, 46},
+};
+
+const struct {
+    const char *name;
+    Ints clicks, lit; /* lit: RAM, EEPROM, FILE afterwards */
+    int target;
+} toggles[] = {
+    {"lit RAM switched off stays RAM", {R}, {1, 0, 0}, RAM},
+    {"EEPROM on", {E}, {0, 1, 0}, EEPROM},
+    {"FILE on", {F}, {0, 0, 1}, DATFILE},
+    {"lit EEPROM switched off gives RAM", {E, E}, {1, 0, 0}, RAM},
+    {"lit FILE switched off gives RAM", {F, F}, {1, 0, 0}, RAM},
+    {"FILE on while EEPROM lit", {E, F}, {0, 0, 1}, DATFILE},
+    {"EEPROM on while FILE lit", {F, E}, {0, 1, 0}, EEPROM},
+    {"RAM on while FILE lit", {F, R}, {1, 0, 0}, RAM},
+};
+
+const struct {
+    const char *name;
+    int toggle, switchTo, command, minMs; /* switchTo: clicked 0.3 s after, or 0 */
+} settles[] = {
+    {"RAM: command 3 after 0.1 s", R, 0, 3, 100},
+    {"EEPROM: command 4 after 1.5 s", E, 0, 4, 1500},
+    /* the wait follows the target at the click, the command the target after it */
+    {"EEPROM, then RAM: command 3 after 1.5 s", E, R, 3, 1500},
+};
+
+const struct {
+    const char *name;
+    int toggle;
+    Ints set;
+    int percent, rawBack;
+    Ints dimmed;
+    const char *ring; /* empty: not checked */
+} transfers[] = {
+    {"RAM: raw 0, static, continuous",
+     R,
+     {101, 102, 0, 0, 104, 0, 106, 107, 108, 0, 5, 1, 250, 251, 252},
+     100,
+     0,
+     {0, 1, 0, 0},
+     "DEAD TIME[%] 30"},
+    {"RAM: raw 10, dynamic, EXT, dead time in ms",
+     R,
+     {1, 2, 10, 1, 3, 1, 5, 6, 7, 1, 15, 1, 7, 8, 9},
+     78,
+     11,
+     {1, 0, 1, 1},
+     "DEAD TIME[ms] 30"},
+    {"EEPROM: raw 23, extremes",
+     E,
+     {255, 0, 23, 1, 255, 3, 0, 255, 0, 0, 0, 0, 255, 0, 255},
+     50,
+     23,
+     {1, 0, 1, 1},
+     "DEAD TIME[%] 0"},
+    {"EEPROM: raw 46, values no ring lists",
+     E,
+     {1, 2, 46, 9, 3, 7, 5, 6, 7, 200, 40, 5, 0, 0, 1},
+     0,
+     46,
+     {1, 0, 1, 1},
+     ""},
+};
 
 } // namespace
 
@@ -41,164 +120,80 @@ class ParameterSet : public QObject
         if (!Val(R)) Click(R);
     }
 
-    /* percent = 100 * (46 - raw) / 46 and raw = 46 - percent * 46 / 100, both truncated. */
-    void percentToRaw_data()
+    void powerConversions_data() { AddRows(powers); }
+    void powerConversions()
     {
-        QTest::addColumn<int>("percent");
-        QTest::addColumn<int>("raw");
-        for (auto r : {Ints{100, 0}, {98, 1}, {97, 2}, {50, 23}, {2, 46}, {1, 46}, {0, 46}})
-            QTest::addRow("%d %%", r[0]) << r[0] << r[1];
-    }
-    void percentToRaw()
-    {
-        QFETCH(int, percent);
-        QFETCH(int, raw);
-        SetCtrlVal(panel, PANEL_POWER, percent);
+        const auto &r = powers[Row()];
+        power = static_cast<unsigned char>(r.raw);
+        if (r.raw >= 0) SetPanelValues();
+        if (r.raw < 0) SetCtrlVal(panel, PANEL_POWER, r.percent);
+        QCOMPARE(Val(PANEL_POWER), r.percent);
         GetPanelValues();
-        QCOMPARE(int(power), raw);
-    }
-    void rawToPercent_data()
-    {
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<int>("percent");
-        QTest::addColumn<int>("rawBack"); /* the percent read back */
-        for (auto r : {Ints{0, 100, 0},
-                       {1, 97, 2},
-                       {10, 78, 11},
-                       {23, 50, 23},
-                       {24, 47, 25},
-                       {45, 2, 46},
-                       {46, 0, 46},
-                       {47, 0, 46},
-                       {255, 0, 46}})
-            QTest::addRow("raw %d", r[0]) << r[0] << r[1] << r[2];
-    }
-    void rawToPercent()
-    {
-        QFETCH(int, raw);
-        QFETCH(int, percent);
-        QFETCH(int, rawBack);
-        power = static_cast<unsigned char>(raw);
-        SetPanelValues();
-        QCOMPARE(Val(PANEL_POWER), percent);
-        GetPanelValues();
-        QCOMPARE(int(power), rawBack);
+        QCOMPARE(int(power), r.rawBack);
     }
 
-    void toggles_data()
-    {
-        QTest::addColumn<Ints>("clicks");
-        QTest::addColumn<Ints>("lit"); /* RAM, EEPROM, FILE afterwards */
-        QTest::addColumn<int>("result");
-        QTest::newRow("lit RAM switched off stays RAM") << Ints{R} << Ints{1, 0, 0} << int(RAM);
-        QTest::newRow("EEPROM on") << Ints{E} << Ints{0, 1, 0} << int(EEPROM);
-        QTest::newRow("FILE on") << Ints{F} << Ints{0, 0, 1} << int(DATFILE);
-        QTest::newRow("lit EEPROM switched off gives RAM") << Ints{E, E} << Ints{1, 0, 0} << 1;
-        QTest::newRow("lit FILE switched off gives RAM") << Ints{F, F} << Ints{1, 0, 0} << 1;
-        QTest::newRow("FILE on while EEPROM lit") << Ints{E, F} << Ints{0, 0, 1} << int(DATFILE);
-        QTest::newRow("EEPROM on while FILE lit") << Ints{F, E} << Ints{0, 1, 0} << int(EEPROM);
-        QTest::newRow("RAM on while FILE lit") << Ints{F, R} << Ints{1, 0, 0} << int(RAM);
-    }
+    void toggleRule_data() { AddRows(toggles); }
     /* After every click exactly one toggle is lit and the target names it. */
-    void toggles()
+    void toggleRule()
     {
-        QFETCH(Ints, clicks);
-        QFETCH(Ints, lit);
-        QFETCH(int, result);
+        const auto &r = toggles[Row()];
         QCOMPARE(Lit(), (Ints{1, 0, 0}));
-        for (int id : clicks) {
+        for (int id : r.clicks) {
             Click(id);
             QCOMPARE(Lit().count(1), 1);
             QCOMPARE(target, Lit()[0] ? int(RAM) : Lit()[1] ? int(EEPROM) : int(DATFILE));
         }
-        QCOMPARE(Lit(), lit);
-        QCOMPARE(target, result);
+        QCOMPARE(Lit(), r.lit);
+        QCOMPARE(target, r.target);
     }
 
-    void settleWait_data()
-    {
-        QTest::addColumn<int>("toggle");   /* lit at the click */
-        QTest::addColumn<int>("switchTo"); /* clicked 0.3 s after it, or 0 */
-        QTest::addColumn<int>("command");
-        QTest::addColumn<int>("minMs");
-        QTest::newRow("RAM: command 3 after 0.1 s") << R << 0 << 3 << 100;
-        QTest::newRow("EEPROM: command 4 after 1.5 s") << E << 0 << 4 << 1500;
-        /* the wait follows the target at the click, the command the target after it */
-        QTest::newRow("EEPROM, then RAM: command 3 after 1.5 s") << E << R << 3 << 1500;
-    }
+    void settleWait_data() { AddRows(settles); }
     void settleWait()
     {
-        QFETCH(int, toggle);
-        QFETCH(int, switchTo);
-        QFETCH(int, command);
-        QFETCH(int, minMs);
-        if (toggle != R) Click(toggle);
-        if (switchTo) QTimer::singleShot(300, [=] { Click(switchTo); });
+        const auto &r = settles[Row()];
+        if (r.toggle != R) Click(r.toggle);
+        if (r.switchTo) QTimer::singleShot(300, [&r] { Click(r.switchTo); });
         const int from = sim.frames().size();
-        qint64 at = -1;
         QElapsedTimer clock;
+        qint64 at = -1;
         When seen([&] { return sim.frames().size() > from; }, [&] { at = clock.elapsed(); });
-        QVERIFY(sim.cmd(QString("fault %1 late 200 once").arg(command))); /* frame noted first */
+        QVERIFY(sim.cmd(QString("fault %1 late 200 once").arg(r.command))); /* time to see it */
         clock.start();
         Click(Get);
-        QVERIFY2(at >= minMs, qPrintable(QString::number(at)));
-        QCOMPARE(sim.commands(from), Ints{command});
+        QVERIFY2(at >= r.minMs, qPrintable(QString::number(at)));
+        QCOMPARE(sim.commands(from), Ints{r.command});
     }
 
-    void getAndSend_data()
-    {
-        QTest::addColumn<int>("toggle");
-        QTest::addColumn<Ints>("set");
-        QTest::addColumn<int>("percent");
-        QTest::addColumn<int>("rawBack");
-        QTest::addColumn<Ints>("dimmed");  /* power, interval, dead-time mode, dead time */
-        QTest::addColumn<QString>("ring"); /* empty: not checked */
-        QTest::newRow("RAM: raw 0, static, continuous")
-            << R << Ints{101, 102, 0, 0, 104, 0, 106, 107, 108, 0, 5, 1, 250, 251, 252} << 100 << 0
-            << Ints{0, 1, 0, 0} << "DEAD TIME[%] 30";
-        QTest::newRow("RAM: raw 10, dynamic, EXT, dead time in ms")
-            << R << Ints{1, 2, 10, 1, 3, 1, 5, 6, 7, 1, 15, 1, 7, 8, 9} << 78 << 11
-            << Ints{1, 0, 1, 1} << "DEAD TIME[ms] 30";
-        QTest::newRow("EEPROM: raw 23, extremes")
-            << E << Ints{255, 0, 23, 1, 255, 3, 0, 255, 0, 0, 0, 0, 255, 0, 255} << 50 << 23
-            << Ints{1, 0, 1, 1} << "DEAD TIME[%] 0";
-        QTest::newRow("EEPROM: raw 46, values no ring lists")
-            << E << Ints{1, 2, 46, 9, 3, 7, 5, 6, 7, 200, 40, 5, 0, 0, 1} << 0 << 46
-            << Ints{1, 0, 1, 1} << "";
-    }
+    void getAndSend_data() { AddRows(transfers); }
     /* Get shows the sensor's set and re-derives the dimming and the dead-time ring; Send
     ** writes it back byte for byte, spare bytes too, the power one step higher but at 0, 23
     ** and 46; the other memory is untouched. A write the port takes shows nothing: the status
     ** line keeps an earlier "TIMEOUT". */
     void getAndSend()
     {
-        QFETCH(int, toggle);
-        QFETCH(Ints, set);
-        QFETCH(int, percent);
-        QFETCH(int, rawBack);
-        QFETCH(Ints, dimmed);
-        QFETCH(QString, ring);
-        const char *memory = toggle == R ? "ram" : "eeprom",
-                   *other = toggle == R ? "eeprom" : "ram";
-        QVERIFY(sim.cmd(Sim::set(memory, set)));
-        if (toggle != R) Click(toggle);
+        const auto &r = transfers[Row()];
+        const bool ram = r.toggle == R;
+        const char *memory = ram ? "ram" : "eeprom", *other = ram ? "eeprom" : "ram";
+        QVERIFY(sim.cmd(Line(memory, r.set)));
+        if (!ram) Click(r.toggle);
         const Ints untouched = sim.get(other);
         SetCtrlVal(panel, PANEL_STATUS, "TIMEOUT");
+        const Ints packet = Packet();
         const int from = sim.frames().size();
         Popups popups;
         Click(Get);
-        QCOMPARE(Packet(), set);
-        QCOMPARE(Vars(), set);
-        QCOMPARE(Val(PANEL_POWER), percent);
-        QCOMPARE(Dimmed(), dimmed);
-        if (!ring.isEmpty())
-            QCOMPARE(Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME), ring);
+        QCOMPARE(Packet(), r.set);
+        QCOMPARE(Vars(), r.set);
+        QCOMPARE(Val(PANEL_POWER), r.percent);
+        QCOMPARE(Dimmed(), r.dimmed);
+        if (*r.ring) QCOMPARE(Ring(), QString(r.ring));
         Click(Send);
-        set[2] = rawBack;
+        Ints back = r.set;
+        back[2] = r.rawBack;
         QVERIFY(sim.waitFrames(from + 2));
-        QCOMPARE(sim.frames()[from + 1], Sim::frame(toggle == R ? 1 : 2, set));
-        QCOMPARE(sim.commands(from), (Ints{toggle == R ? 3 : 4, toggle == R ? 1 : 2}));
-        QCOMPARE(sim.get(memory), set);
+        QCOMPARE(sim.frames().mid(from),
+                 (QList<Ints>{Sim::frame(ram ? 3 : 4, packet), Sim::frame(ram ? 1 : 2, back)}));
+        QCOMPARE(sim.get(memory), back);
         QCOMPARE(sim.get(other), untouched);
         QCOMPARE(popups.count(), 0);
         QCOMPARE(Status(), QString("TIMEOUT"));
@@ -219,17 +214,15 @@ class ParameterSet : public QObject
         Choose(PANEL_TRIGGER, 0);
         QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
         Click(PANEL_PARA_VISIBLE);
-        QCOMPARE(Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME),
-                 QString("DEAD TIME[%] 30"));
+        QCOMPARE(Ring(), QString("DEAD TIME[%] 30"));
         Choose(PANEL_DEADTIMEMODE, 1);
-        QCOMPARE(Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME),
-                 QString("DEAD TIME[ms] 10"));
+        QCOMPARE(Ring(), QString("DEAD TIME[ms] 10"));
         Click(PANEL_PARA_VISIBLE);
         const int from = sim.frames().size();
         Click(Send);
         QVERIFY(sim.waitFrames(from + 1));
-        QCOMPARE(sim.frames()[from].mid(2),
-                 (Ints{80, 100, 11, 1, 20, 0, 30, 5, 4, 1, 5, 0, 0, 0, 0}));
+        QCOMPARE(sim.frames()[from],
+                 Sim::frame(1, {80, 100, 11, 1, 20, 0, 30, 5, 4, 1, 5, 0, 0, 0, 0}));
     }
 };
 

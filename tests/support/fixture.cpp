@@ -48,8 +48,7 @@ int Load()
 void Discard()
 {
     CloseCom(com);
-    if (panel > 0) DiscardPanel(panel);
-    panel = 0;
+    DiscardPanel(panel);
 }
 
 QWidget *W(int control)
@@ -68,13 +67,6 @@ void Click(int control)
     QTest::mouseClick(W(control), Qt::LeftButton);
 }
 
-void RightClick(QWidget *w, QPoint at)
-{
-    QWidget *top = w->window();
-    QTest::mouseClick(top->windowHandle(), Qt::RightButton, Qt::NoModifier,
-                      w->mapTo(top, at.x() < 0 ? w->rect().center() : at));
-}
-
 void Type(int control, const QString &text, bool enter)
 {
     QWidget *w = W(control);
@@ -88,9 +80,8 @@ void Choose(int ring, int value)
 {
     auto *box = qobject_cast<QComboBox *>(W(ring));
     const int index = box->findData(value);
-    QVERIFY2(index >= 0, "no such item");
     box->setFocus();
-    while (box->currentIndex() != index)
+    while (index >= 0 && box->currentIndex() != index)
         QTest::keyClick(box, box->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
 }
 
@@ -116,10 +107,8 @@ int Attr(int control, int attribute)
 QString Text(int control, int attribute)
 {
     char text[256] = "";
-    if (attribute)
-        GetCtrlAttributeText(panel, control, attribute, text, sizeof text);
-    else
-        GetCtrlVal(panel, control, text);
+    if (attribute) GetCtrlAttributeText(panel, control, attribute, text, sizeof text);
+    if (!attribute) GetCtrlVal(panel, control, text);
     return QString::fromLatin1(text);
 }
 
@@ -157,60 +146,51 @@ Ints Vars()
 
 QStringList Snapshot()
 {
-    QStringList s;
-    auto line = [&s](const char *name, const auto &values) {
-        QStringList words;
-        for (auto v : values)
-            words << QString::number(v);
-        s << QString(name) + ": " + words.join(' ');
-    };
-    Ints dimmed, view, traces, jump;
+    Ints dimmed, view, jump;
     for (int id : inputs)
         dimmed << Attr(id, ATTR_DIMMED);
     for (int id : {PANEL_DAT0, PANEL_DAT1, PANEL_NORM, PANEL_NORM_DECO, PANEL_STRIPCHART,
                    PANEL_EDGE, PANEL_WIN, PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
         view << Attr(id, ATTR_VISIBLE);
-    for (int t = 1; t <= AnzTrace; t++) {
-        int visible = -1;
-        GetStripChartTrace(panel, PANEL_STRIPCHART, t, nullptr, 0, &visible);
-        traces << visible;
-    }
+    for (int t = 1; t <= AnzTrace; t++)
+        GetStripChartTrace(panel, PANEL_STRIPCHART, t, nullptr, 0, &view.emplaceBack());
     for (int plot = 0; plot < GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF); plot++) {
         double v[AnzJump];
-        int colour = 0, n = GetGraphPlotData(panel, PANEL_GRAPH_JUMPBUF, plot, v, AnzJump, &colour);
-        jump << colour << Ints(v, v + qMax(n, 0));
+        int n = GetGraphPlotData(panel, PANEL_GRAPH_JUMPBUF, plot, v, AnzJump, &jump.emplaceBack());
+        jump << Ints(v, v + qMax(n, 0));
     }
-    line("panel", Params());
-    line("dimmed", dimmed);
-    s << Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME);
-    line("pp", Packet());
-    line("variables", Vars());
-    line("target, lit RAM EEPROM FILE",
-         Ints{target, Val(PANEL_SELECT_RAM), Val(PANEL_SELECT_EEPROM), Val(PANEL_SELECT_FILE)});
-    line("page, switch", Ints{para, Val(PANEL_PARA_VISIBLE)});
-    line("source, ring, shown, traces", Ints{source, Val(PANEL_SOURCE)} + view + traces);
-    line("port, input, poll", Ints{com, Val(PANEL_COMPORT), poll});
-    line("databuf", Ints(databuf, databuf + AnzData));
-    line("displays",
-         Ints{Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE), Val(PANEL_WIN)});
-    line("history", QList<double>(alldata, alldata + AnzAll));
-    line("jumpbuf", Ints(jumpbuf, jumpbuf + AnzJump));
-    line("jump plots", jump);
-    return s;
+    return {Line("panel:", Params()),
+            Line("dimmed:", dimmed),
+            Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME),
+            Line("pp:", Packet()),
+            Line("variables:", Vars()),
+            Line("target, lit:", Ints{target, Val(PANEL_SELECT_RAM), Val(PANEL_SELECT_EEPROM),
+                                      Val(PANEL_SELECT_FILE)}),
+            Line("page, switch:", Ints{para, Val(PANEL_PARA_VISIBLE)}),
+            Line("source, ring, shown, traces:", Ints{source, Val(PANEL_SOURCE)} + view),
+            Line("port, input, poll:", Ints{com, Val(PANEL_COMPORT), poll}),
+            Line("databuf:", Ints(databuf, databuf + AnzData)),
+            Line("displays:", Ints{Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM),
+                                   Val(PANEL_EDGE), Val(PANEL_WIN)}),
+            Line("history:", QList<double>(alldata, alldata + AnzAll)),
+            Line("jumpbuf:", Ints(jumpbuf, jumpbuf + AnzJump)),
+            Line("jump plots:", jump)};
+}
+
+QStringList Without(const QStringList &snapshot, const char *name)
+{
+    return snapshot.filter(QRegularExpression(QString("^(?!%1:)").arg(name)));
 }
 
 Popups::Popups(QStringList files, std::function<void()> beforeAccept)
 {
     clock.start();
-    timer.setInterval(20);
     connect(&timer, &QTimer::timeout, this, [this, files, beforeAccept]() mutable {
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             list.append({box->windowTitle(), box->text(), clock.elapsed()});
-            if (QAbstractButton *b = box->button(confirm ? QMessageBox::Yes : QMessageBox::No))
-                b->click();
-            else
-                box->accept();
+            QAbstractButton *b = box->button(confirm ? QMessageBox::Yes : QMessageBox::No);
+            b ? b->click() : box->accept();
         } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
             dialogs++;
             const QString name = files.isEmpty() ? QString() : files.takeFirst();
@@ -220,34 +200,32 @@ Popups::Popups(QStringList files, std::function<void()> beforeAccept)
             QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         }
     });
-    timer.start();
+    timer.start(20);
+}
+
+bool TimeoutReported(const Popups &popups, int count)
+{
+    bool ok = popups.count() == count && Status() == "TIMEOUT";
+    for (const Popup &p : popups.list)
+        ok = ok && p.title == "INFO" && p.text == TimeoutText;
+    return ok;
 }
 
 When::When(std::function<bool()> cond, std::function<void()> act)
 {
-    timer.setInterval(5);
     connect(&timer, &QTimer::timeout, this, [this, cond, act] {
         if (done || busy || !cond()) return;
         busy = true;
         act();
         done = true;
-        busy = false;
     });
-    timer.start();
-}
-
-Cycles::Cycles(std::function<void(int)> each)
-{
-    auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
-    auto *trace1 = qobject_cast<QLineSeries *>(view->chart()->series().value(0));
-    connect(trace1, &QXYSeries::pointsReplaced, this, [this, each] { each(++count); });
+    timer.start(5);
 }
 
 bool PressGo(int limitMs)
 {
     bool ended = false;
     QTimer watchdog;
-    watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&ended] {
         ended = true;
         if (QWidget *modal = QApplication::activeModalWidget()) modal->close();
@@ -260,19 +238,20 @@ bool PressGo(int limitMs)
 
 int RunCycles(int n, std::function<void(int)> each)
 {
-    Cycles cycles([n, each](int k) {
-        if (each) each(k);
-        if (k == n) Click(Stop);
+    auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
+    auto *trace1 = qobject_cast<QLineSeries *>(view->chart()->series().value(0));
+    int k = 0;
+    QObject hook;
+    QObject::connect(trace1, &QXYSeries::pointsReplaced, &hook, [&k, n, each] {
+        if (each) each(k + 1);
+        if (++k == n) Click(Stop);
     });
-    return PressGo(n * 1000 + 20000) ? cycles.count : -1;
+    return PressGo(n * 1000 + 20000) ? k : -1;
 }
 
 bool Connect(Sim &sim, int port, const Ints &ram)
 {
-    if (!sim.start() || (!ram.isEmpty() && !sim.cmd(Sim::set("ram", ram)))) {
-        qWarning("%s", qPrintable(sim.error));
-        return false;
-    }
+    if (!sim.start() || (!ram.isEmpty() && !sim.cmd(Line("ram", ram)))) return false;
     sim.assign(port);
     Popups popups;
     CommitPort(port);
@@ -294,25 +273,18 @@ void Sim::assign(int port) const
     qputenv("VELTRAV20_COM" + QByteArray::number(port), link().toLocal8Bit());
 }
 
-bool Sim::start(const QStringList &withFaults)
+bool Sim::start(const QStringList &faults)
 {
     stop();
-    faults = withFaults;
     QFile::remove(dir.filePath("frames.log"));
     QStringList args{"--link", link(), "--log", dir.filePath("frames.log"), "--no-pace"};
     for (const QString &f : faults)
         args << "--fault" << f;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(VELTRA_BIN_DIR "/sensorsim", args);
-    QByteArray line;
-    if (readLine(&line) && line.startsWith('/')) return true;
-    error = "the simulator did not start: " + process.errorString() + " " + line;
+    if (readLine().startsWith('/')) return true;
+    qWarning("the simulator did not start: %s", qPrintable(process.errorString()));
     return false;
-}
-
-bool Sim::restart()
-{
-    return start(QStringList(faults));
 }
 
 void Sim::stop()
@@ -321,41 +293,36 @@ void Sim::stop()
     process.write("quit\n");
     if (!process.waitForFinished(3000)) process.kill();
     process.waitForFinished(3000);
-    process.readAll();
 }
 
-bool Sim::readLine(QByteArray *line)
+QByteArray Sim::readLine()
 {
     QDeadlineTimer deadline(10000);
-    while (!process.canReadLine()) {
-        if (deadline.hasExpired() || process.state() == QProcess::NotRunning) return false;
+    while (!process.canReadLine() && !deadline.hasExpired() &&
+           process.state() != QProcess::NotRunning) {
         Pump();
         process.waitForReadyRead(5);
     }
-    *line = process.readLine().trimmed();
-    return true;
+    return process.readLine().trimmed();
 }
 
 bool Sim::cmd(const QString &line, QString *values)
 {
-    QByteArray answer;
     process.write(line.toLocal8Bit() + '\n');
-    if (!readLine(&answer) || !(answer == "ok" || answer.startsWith("ok "))) {
-        error = QString("\"%1\" answered \"%2\"").arg(line, QString(answer));
-        qWarning("%s", qPrintable(error));
-        return false;
-    }
+    const QByteArray answer = readLine();
     if (values) *values = QString(answer.mid(3));
-    return true;
+    if (answer == "ok" || answer.startsWith("ok ")) return true;
+    qWarning("simulator: \"%s\" answered \"%s\"", qPrintable(line), answer.constData());
+    return false;
 }
 
 Ints Sim::get(const QString &what)
 {
     QString values;
     Ints out;
-    if (cmd("get " + what, &values))
-        for (const QString &word : values.split(' ', Qt::SkipEmptyParts))
-            out << word.toInt(nullptr, 16);
+    cmd("get " + what, &values);
+    for (const QString &word : values.split(' ', Qt::SkipEmptyParts))
+        out << word.toInt(nullptr, 16);
     return out;
 }
 
@@ -367,12 +334,10 @@ QList<Ints> Sim::frames() const
     QList<QByteArray> lines = log.readAll().split('\n');
     lines.removeLast(); /* empty, or a line still being written */
     for (const QByteArray &text : lines) {
-        const QList<QByteArray> fields = text.simplified().split(' ');
-        if (fields.size() != 18) continue; /* arrival time, then the 17 bytes */
-        Ints bytes;
-        for (int i = 1; i < 18; i++)
-            bytes << fields[i].toInt(nullptr, 16);
-        out << bytes;
+        const QList<QByteArray> fields = text.split(' '); /* arrival time, 17 bytes */
+        out.append(Ints());
+        for (int i = 1; i < fields.size(); i++)
+            out.last() << fields[i].toInt(nullptr, 16);
     }
     return out;
 }
@@ -380,38 +345,21 @@ QList<Ints> Sim::frames() const
 Ints Sim::commands(int from) const
 {
     Ints out;
-    const QList<Ints> all = frames();
-    for (int i = from; i < all.size(); i++)
-        out << all[i][1];
+    for (const Ints &f : frames().mid(from))
+        out << f.value(1);
     return out;
 }
 
 bool Sim::waitFrames(int n) const
 {
     QDeadlineTimer deadline(10000);
-    while (frames().size() < n)
-        if (deadline.hasExpired())
-            return false;
-        else
-            Pump();
-    return true;
-}
-
-Ints Sim::frame(int command, const Ints &packet)
-{
-    return Ints{0x55, command} + packet;
-}
-
-QString Sim::set(const char *what, const Ints &values)
-{
-    QString line = what;
-    for (int v : values)
-        line += ' ' + QString::number(v);
-    return line;
+    while (frames().size() < n && !deadline.hasExpired())
+        Pump();
+    return frames().size() >= n;
 }
 
 QString Sim::data(int dat0, int dat1, int norm, int edge, int in0, int in1)
 {
-    return set("data",
-               {dat0, dat1, norm, edge & 255, edge >> 8, in0 & 255, in0 >> 8, in1 & 255, in1 >> 8});
+    return fx::Line("data", Ints{dat0, dat1, norm, edge & 255, edge >> 8, in0 & 255, in0 >> 8,
+                                 in1 & 255, in1 >> 8});
 }

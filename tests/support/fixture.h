@@ -1,6 +1,6 @@
 /* fixture.h: what every test program shares: the real panel loaded offscreen, the operator's
-** clicks and keys on the real window, the popup catcher, the snapshot of everything an
-** operation may change, and the sensor simulator (tools/sensorsim) as the peer.
+** input on the real window, the popup catcher, the snapshot of all an operation may change,
+** tables of rows, and the sensor simulator (tools/sensorsim) as the peer.
 */
 #ifndef TESTS_FIXTURE_H
 #define TESTS_FIXTURE_H
@@ -25,18 +25,37 @@ namespace fx
 
 enum { Send = 3, Get = 4, Go = 5, Stop = 6, GetBuff = 7 }; /* buttons of the panel file */
 extern const char TimeoutText[]; /* the TIMEOUT popup's text, titled "INFO" */
-QString LineOk();                /* status after a passed line check */
+QString LineOk();                /* the status after a passed line check */
 
-/* Loads "Veltrav20.uir" with the program's callbacks, sets pp and the parameter variables to
-** zero as in a fresh program, runs InitVars (no port opened) and shows the panel. */
+/* A table of rows, each with a `name`: one data row per entry; Row() is the current one's. */
+template <typename T, std::size_t N> void AddRows(const T (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; i++)
+        QTest::newRow(rows[i].name) << int(i);
+}
+inline int Row()
+{
+    return *static_cast<int *>(QTest::qData("row", qMetaTypeId<int>()));
+}
+/* A name and values, as the simulator's commands and the snapshot's lines write them. */
+template <typename T> QString Line(const char *name, const QList<T> &values)
+{
+    QStringList words{name};
+    for (T v : values)
+        words << QString::number(v);
+    return words.join(' ');
+}
+
+/* Loads "Veltrav20.uir" with the program's callbacks, clears pp and the parameter variables
+** as in a fresh program, runs InitVars (no port opened) and shows the panel. */
 int Load();
-void Discard(); /* closes the port in use and discards the panel */
+void Discard(); /* closes the port in use, discards the panel */
 
 QWidget *W(int control);
 QWidget *W(const char *objectName);
 /* The operator's input on the real window; each returns once the callback has returned. */
 void Click(int control);
-void RightClick(QWidget *w, QPoint at = QPoint(-1, -1)); /* default: the centre */
 void Type(int control, const QString &text, bool enter = true);
 void Choose(int ring, int value); /* with the arrow keys */
 void CommitPort(int port);
@@ -49,11 +68,11 @@ Ints Params(); /* the twelve inputs in packet order, power in percent */
 void SetParams(const Ints &values);
 Ints Packet(); /* pp */
 Ints Vars();   /* the fifteen parameter variables in packet order */
-/* Everything an operation may change but the status line, one "name: values" line each:
-** the inputs with their dimming and the dead-time ring, pp, the variables, target, page,
-** view and the visibility it decides, port, poll, data packet, displays, history, jump
-** buffer and its graph. */
+/* All an operation may change but the status line, a line each: inputs, dimming, dead-time
+** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
+** displays, history, jump buffer and its graph. */
 QStringList Snapshot();
+QStringList Without(const QStringList &snapshot, const char *name); /* that line dropped */
 
 struct Popup {
     QString title, text;
@@ -75,9 +94,12 @@ class Popups : public QObject
     QTimer timer;
     QElapsedTimer clock;
 };
+/* True when `popups` holds the TIMEOUT report `count` times and nothing else, and the status
+** line says "TIMEOUT". */
+bool TimeoutReported(const Popups &popups, int count = 1);
 
 /* Runs `act` once, from a 5 ms timer and so inside whatever event processing the code under
-** test does, as soon as `cond` holds; never re-entered while `act` runs. */
+** test does, as soon as `cond` holds; never re-entered. */
 class When : public QObject
 {
   public:
@@ -89,50 +111,37 @@ class When : public QObject
     bool busy = false;
 };
 
-/* Calls `each(n)` inside the n-th polling cycle that draws the strip chart, after its
-** displays, history and drawing, before its event processing. */
-class Cycles : public QObject
-{
-  public:
-    explicit Cycles(std::function<void(int)> each);
-    int count = 0;
-};
-
-/* Presses Go; returns when the loop has ended. False when a watchdog had to end it. */
+/* Presses Go; returns when the loop has ended; false when a watchdog had to end it. */
 bool PressGo(int limitMs = 30000);
-/* Go, `each` in every strip-chart cycle and Stop inside the n-th: returns the cycles run. */
+/* Go, `each(k)` inside the k-th polling cycle that draws the strip chart (after it drew) and
+** Stop inside the n-th: returns the cycles run. */
 int RunCycles(int n, std::function<void(int)> each = nullptr);
 
 } // namespace fx
 
-/* The simulator on a pseudo-terminal, reached through a link in a private directory that
-** stays the same across restart(); its frame log read back. Every wait processes events. */
+/* The simulator on a pseudo-terminal behind a link that stays the same when it is started
+** again, and its frame log. Every wait processes events. */
 class Sim
 {
   public:
     ~Sim() { stop(); }
-    bool start(const QStringList &faults = {}); /* --fault values */
-    bool restart();                             /* the device comes back; log empty again */
+    bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
     void stop();
     QString link() const { return dir.filePath("tty"); }
     void assign(int port) const; /* VELTRAV20_COM<port> names the link */
-    /* One control command (sensorsim --help); true on "ok", the rest into *values. */
-    bool cmd(const QString &line, QString *values = nullptr);
-    Ints get(const QString &what); /* "ram", "eeprom" or "jump" */
-    QList<Ints> frames() const;    /* the frames received, oldest first */
+    bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
+    Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
+    QList<Ints> frames() const; /* the frames received, oldest first */
     Ints commands(int from = 0) const;
     bool waitFrames(int n) const;
-    QString error;
 
-    static Ints frame(int command, const Ints &packet);       /* 0x55, command, the packet */
-    static QString set(const char *what, const Ints &values); /* e.g. "ram 1 2 .." */
+    static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
     static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
 
   private:
-    bool readLine(QByteArray *line);
+    QByteArray readLine();
     QTemporaryDir dir;
     QProcess process;
-    QStringList faults;
 };
 
 namespace fx
