@@ -2,6 +2,7 @@
 ** the scrolling five-trace strip chart, plot deletion, trace visibility and the read-back
 ** used by checks. Divisions: chart set-up; graphs; strip charts; read-back.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QChart>

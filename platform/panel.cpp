@@ -3,6 +3,7 @@
 ** value, attribute and list operations. Divisions: records and look-ups; events; loading;
 ** values; attributes and lists; created controls and images.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QApplication>
@@ -686,5 +687,38 @@ int DisplayImageFile(int panel, int control, const char *fileName)
     QPixmap image;
     if (!image.load(projectPath(fileName))) return -1;
     picture->setPixmap(image);
+    return 0;
+}
+
+/* ---- Read-back for tests (probe.h) ---------------------------------------------------------- */
+
+QWidget *PanelWidget(int panel)
+{
+    return panelWidget(panel);
+}
+
+QWidget *ShownPanelWidget(void)
+{
+    return activePanelWidget();
+}
+
+QWidget *ControlWidget(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+QWidget *ControlLabel(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->label.data() : nullptr;
+}
+
+int ControlIdOf(const QWidget *widget)
+{
+    for (const QObject *o = widget; o; o = o->parent()) {
+        const QVariant id = o->property(PropId);
+        if (id.isValid()) return id.toInt();
+    }
     return 0;
 }

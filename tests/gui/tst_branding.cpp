@@ -54,7 +54,7 @@ void StartUpShowsHeader()
     QStringList header; /* text, left, top, points, text colour, background */
     for (QLabel *l : Labels()) {
         if (before.contains(l)) continue;
-        const int id = l->property("ctrlId").toInt(); /* set on every control by the panel */
+        const int id = ControlIdOf(l);
         GetCtrlVal(panel, id, text);
         QVERIFY(l->isVisible());
         header << QString::asprintf(

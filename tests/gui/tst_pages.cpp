@@ -63,7 +63,7 @@ struct ShowHideLog : QObject {
     }
     bool eventFilter(QObject *obj, QEvent *ev) override
     {
-        const int id = obj->property("ctrlId").toInt(); /* the panel's identifier */
+        const int id = ControlIdOf(static_cast<QWidget *>(obj));
         if (ev->type() == QEvent::Show) events << id;
         if (ev->type() == QEvent::Hide) events << -id;
         return false;

@@ -4,7 +4,7 @@
 #include "panelfixture.h"
 
 #include "app/Veltrav20.h"
-#include "platform/qtpanel.h"
+#include "platform/probe.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -44,19 +44,17 @@ void DiscardRealPanel()
 
 QWidget *PanelWindow()
 {
-    return vrplatform::panelWidget(vr::panel);
+    return PanelWidget(vr::panel);
 }
 
 QWidget *Widget(int control)
 {
-    vrplatform::Control *c = vrplatform::findControl(vr::panel, control);
-    return c ? c->widget.data() : nullptr;
+    return ControlWidget(vr::panel, control);
 }
 
 QWidget *LabelOf(int control)
 {
-    vrplatform::Control *c = vrplatform::findControl(vr::panel, control);
-    return c ? c->label.data() : nullptr;
+    return ControlLabel(vr::panel, control);
 }
 
 void RightClick(QWidget *w)

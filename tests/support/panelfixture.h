@@ -5,6 +5,8 @@
 #ifndef PANELFIXTURE_H
 #define PANELFIXTURE_H
 
+#include "platform/probe.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
