@@ -328,7 +328,8 @@ int LoadPanel(int, const char *fileName, int panelId)
     }
     for (auto &c : p->controls) {
         showDimmedReason(c.second);
-        if (c.second.kind == Kind::Chart) setUpChart(static_cast<QChartView *>(c.second.widget.data()));
+        if (c.second.kind == Kind::Chart)
+            setUpChart(static_cast<QChartView *>(c.second.widget.data()));
     }
     keepRoomWhenHidden(root.get());
     watch();

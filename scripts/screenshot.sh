@@ -13,14 +13,15 @@ mkdir -p "$out"
 
 # Window coordinates at scale 1 of what the pictures click: the source ring and the page
 # switch (the panel at its default size of 1120x680).
-source_ring="1054 86"
-page_switch="20 333"
+source_ring="1070 82"
+page_switch="20 326"
 
 # shoot <scale> <suffix>: one run of the program, a picture of each view.
 shoot() {
     local scale=$1 suffix=$2 tmp pids=()
     tmp=$(mktemp -d)
-    trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$tmp"' RETURN
+    # the program first, the X server last
+    trap 'for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; wait "${pids[i]}" 2>/dev/null || true; done; rm -rf "$tmp"' RETURN
     Xvfb -displayfd 3 -screen 0 "$((1366 * scale))x$((768 * scale))x24" -nolisten tcp \
         3>"$tmp/display" 2>/dev/null &
     pids+=($!)
