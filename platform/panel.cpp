@@ -239,9 +239,7 @@ void showDimmedReason(Control &c)
 ** the other moves nothing on the panel. */
 void keepRoomWhenHidden(QWidget *root)
 {
-    QList<QLayout *> layouts = root->findChildren<QLayout *>();
-    if (root->layout()) layouts << root->layout();
-    for (QLayout *l : layouts)
+    for (QLayout *l : root->findChildren<QLayout *>()) // the window's layout and those in it
         for (int i = 0; i < l->count(); i++)
             if (QWidget *w = l->itemAt(i)->widget()) {
                 QSizePolicy policy = w->sizePolicy();

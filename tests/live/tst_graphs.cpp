@@ -213,8 +213,9 @@ void Graphs::stripChartScrolls()
 
 /* The window can grow and shrink, and the chart area takes what it gains while the
 ** parameter column keeps its width. The panel's own size fits a 1366x768 screen with its
-** window frame; the window shown on the smaller test screen (800x600, as a 1600x1200 screen
-** at scale factor 2) fits that screen; the window has a layout (a menu bar can be added). */
+** window frame; shown on the narrower test screen (800 pixels, as a 1600x1200 screen at scale
+** factor 2) the window fits that screen, and its smallest size fits 800x600 with the frame;
+** the window has a layout (a menu bar can be added). */
 void Graphs::chartTakesRoomWindowGains()
 {
     QWidget *window = fixture::PanelWindow();
