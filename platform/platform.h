@@ -48,7 +48,9 @@ void BindCallbacks(const CallbackEntry *table, int count);
 ** project directory). Returns a positive handle, or a negative code when the file is
 ** missing or malformed, names an unknown callback, or a control lacks its identifier. */
 int LoadPanel(int parentPanel, const char *fileName, int panelId);
-/* Shows a loaded panel and makes it the parent of later popups; -1 for an unknown handle. */
+/* Shows a loaded panel and makes it the parent of later popups: the first time at the size
+** its file gives, made smaller where the screen has less room (never below what its layout
+** needs). -1 for an unknown handle. */
 int DisplayPanel(int panel);
 /* Closes and frees a loaded panel without raising its close event; -1 for an unknown handle. */
 int DiscardPanel(int panel);
@@ -91,10 +93,12 @@ int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char *text);
 
 enum {
-    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it */
-    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it */
-    ATTR_LEFT,             /* int, pixels */
-    ATTR_TOP,              /* int, pixels */
+    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it; a hidden control keeps
+                              its room, so nothing else on the panel moves */
+    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it;
+                              a dimmed control shows as tooltip why (its file's dimmedReason) */
+    ATTR_LEFT,             /* int, pixels, in the area the control lies in */
+    ATTR_TOP,              /* int, pixels, in the area the control lies in */
     ATTR_FRAME_COLOR,      /* int colour */
     ATTR_LABEL_TEXT,       /* string */
     ATTR_TEXT_FONT,        /* string: a font family, or VAL_APP_FONT */
@@ -121,7 +125,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
 int ReplaceListItem(int panel, int control, int index, const char *label, int value);
 
 enum { CTRL_TEXT_MSG = 1 };
-/* Creates a control of `style` on the panel at (top, left); returns its new identifier. */
+/* Creates a control of `style` on the panel at (top, left); returns its new identifier. The
+** position is taken in the panel's canvas for created controls, the area its file marks
+** (the header band, at the panel's top left, moved by the layout with what lies in it), or
+** in the panel itself where it marks none. */
 int NewCtrl(int panel, int style, const char *label, int top, int left);
 /* Shows an image file in a picture control; a relative name is taken from the project
 ** directory. Negative when the file cannot be read; the picture then stays empty. */

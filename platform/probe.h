@@ -35,8 +35,7 @@ QWidget *PanelWidget(int panel);
 QWidget *ShownPanelWidget(void);
 QWidget *ControlWidget(int panel, int control);
 QWidget *ControlLabel(int panel, int control);
-/* The identifier of the control a widget is (or belongs to, for a spin box's inner editor);
-** 0 for a widget that is no control. */
+/* The identifier of the control a widget is; 0 for a widget that is no control. */
 int ControlIdOf(const QWidget *widget);
 
 #endif

@@ -7,8 +7,10 @@
 
 #include "platform/probe.h"
 
+#include <QColor>
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -35,6 +37,20 @@ QWidget *LabelOf(int control); /* the label that belongs to a control, or nullpt
 void RightClick(QWidget *w);
 /* Types `text` into a numeric input and presses Enter. */
 void TypeAndEnter(QWidget *w, const QString &text);
+
+/* Where every control of the panel and every control's label lies, in window coordinates
+** (hidden ones included). */
+QList<QRect> Geometry();
+
+/* As the widget draws itself: the colour most of its pixels show (its face) and the one that
+** stands out most from it (its text). */
+struct Colours {
+    QColor face;
+    QColor ink;
+};
+Colours Drawn(QWidget *w);
+/* Contrast ratio of two colours, 1 to 21, by their relative luminance (sRGB). */
+double Contrast(const QColor &a, const QColor &b);
 
 /* Control values and attributes through the platform, for short checks. */
 int IntVal(int control);
