@@ -42,7 +42,9 @@ enum {
     PANEL_HYSTERESIS = 44,    /* parameter input, 8-bit */
     PANEL_THRESHOLD = 46,     /* parameter input, 8-bit */
     PANEL_HEADER_DECO = 47,   /* decoration framing the branding header */
-    PANEL_STRIPCHART = 48     /* strip chart, five traces */
+    PANEL_STRIPCHART = 48,    /* strip chart, five traces */
+    PANEL_COMDEVICE = 49,     /* text message: the device the COM port number names */
+    PANEL_RECORDING = 50      /* text message "REC", shown while live data is recorded */
 };
 
 extern int panel;          /* handle of the main panel; written by WinMain */

@@ -38,13 +38,13 @@ static const double ReplyLimit = 3.0; /* seconds from the frame's write */
 static const char *OpenErrorText(int code)
 {
     switch (code) {
-    case -1: return "Unknown system error";
-    case -2: return "Invalid port number";
-    case -3: return "Port is not open";
-    case -4: return "Unknown I/0 error";
-    case -6: return "No serial port found";
-    case -7: return "Cannot open port";
-    case -99: return "Timeout";
+    case ComErrUnknown: return "Unknown system error";
+    case ComErrBadPort: return "Invalid port number";
+    case ComErrNotOpen: return "Port is not open";
+    case ComErrIO: return "Unknown I/0 error";
+    case ComErrNoDevice: return "No serial port found";
+    case ComErrCannotOpen: return "Cannot open port";
+    case ComErrTimeout: return "Timeout";
     default: return "RS-232 error!";
     }
 }

@@ -3,6 +3,7 @@
 ** value, attribute and list operations. Divisions: records and look-ups; events; loading;
 ** values; attributes and lists; created controls and images.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QApplication>
@@ -14,9 +15,11 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QUiLoader>
@@ -38,6 +41,7 @@ struct Panel {
     std::map<int, Control> controls;
     int nextId = 1000; // identifiers for controls created at run time
     bool discarding = false;
+    bool shown = false; // DisplayPanel has sized it for the screen
 };
 
 std::map<int, std::unique_ptr<Panel>> panels;
@@ -56,18 +60,19 @@ Panel *findPanel(int handle)
     return it == panels.end() ? nullptr : it->second.get();
 }
 
-/* The control a widget belongs to: the widget itself, an ancestor carrying an identifier
-** (a spin box's inner line edit), or the control a label is the buddy label of. */
+/* The control a widget belongs to: the widget itself, or the nearest ancestor that is a
+** control or a control's buddy label (a spin box's inner line edit belongs to the spin box,
+** an input lying in a decoration to the input, not to the decoration). */
 std::pair<Panel *, Control *> controlOf(QObject *obj)
 {
     for (auto &entry : panels) {
         Panel *p = entry.second.get();
-        for (auto &c : p->controls) {
-            Control &ctl = c.second;
-            for (QObject *o = obj; o; o = o->parent()) {
+        for (QObject *o = obj; o; o = o->parent()) {
+            for (auto &c : p->controls) {
+                Control &ctl = c.second;
                 if (o == ctl.widget || (ctl.label && o == ctl.label)) return {p, &ctl};
-                if (o == p->root) break;
             }
+            if (o == p->root) break;
         }
     }
     return {nullptr, nullptr};
@@ -219,6 +224,31 @@ bool lookUp(const QString &name, CtrlCallbackPtr *ctrl, PanelCallbackPtr *pan)
     return false;
 }
 
+/* A dimmed control with a "dimmedReason" in the panel file shows the reason as its tooltip
+** (and its label's), so the operator sees why it takes no input; undimmed it shows none. */
+void showDimmedReason(Control &c)
+{
+    const QString reason = c.widget->property("dimmedReason").toString();
+    if (reason.isEmpty()) return;
+    const QString tip = c.widget->isEnabled() ? QString() : reason;
+    c.widget->setToolTip(tip);
+    if (c.label) c.label->setToolTip(tip);
+}
+
+/* Every widget a layout places keeps its room while hidden: the two inputs sharing a place
+** and the graphs sharing the chart area stand in one cell, so that showing one and hiding
+** the other moves nothing on the panel. */
+void keepRoomWhenHidden(QWidget *root)
+{
+    for (QLayout *l : root->findChildren<QLayout *>()) // the window's layout and those in it
+        for (int i = 0; i < l->count(); i++)
+            if (QWidget *w = l->itemAt(i)->widget()) {
+                QSizePolicy policy = w->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                w->setSizePolicy(policy);
+            }
+}
+
 void setRingItems(QComboBox *ring)
 {
     const QStringList values =
@@ -295,6 +325,12 @@ int LoadPanel(int, const char *fileName, int panelId)
                 label->setEnabled(c.second.widget->isEnabled()); // dimmed as its control
             }
     }
+    for (auto &c : p->controls) {
+        showDimmedReason(c.second);
+        if (c.second.kind == Kind::Chart)
+            setUpChart(static_cast<QChartView *>(c.second.widget.data()));
+    }
+    keepRoomWhenHidden(root.get());
     watch();
     for (auto &c : p->controls)
         wire(p.get(), c.second);
@@ -309,6 +345,16 @@ int DisplayPanel(int panel)
 {
     QWidget *root = panelWidget(panel);
     if (!root) return -1;
+    Panel *p = findPanel(panel);
+    if (!p->shown) {
+        // First showing: the panel file's size, but no larger than the screen (at a high scale
+        // factor the screen may hold fewer logical pixels than the panel asks for).
+        if (QScreen *screen = root->screen()) {
+            const QSize room = screen->availableGeometry().size() - QSize(16, 48); // frame
+            root->resize(root->size().boundedTo(room).expandedTo(root->minimumSizeHint()));
+        }
+        p->shown = true;
+    }
     root->show();
     root->activateWindow();
     lastShown = root;
@@ -505,10 +551,12 @@ void restyle(QWidget *w)
         if (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w))
             css += QStringLiteral("background-color: %1;").arg(colour);
     }
+    // The class selector with a dot matches this class only: a decoration's style must not
+    // pass to the texts and pictures lying in it (a label is a frame too).
     w->setStyleSheet(
         css.isEmpty()
             ? QString()
-            : QStringLiteral("%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
+            : QStringLiteral(".%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
 }
 
 } // namespace
@@ -526,6 +574,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
     case ATTR_DIMMED:
         w->setEnabled(value == 0);
         if (c->label) c->label->setEnabled(value == 0);
+        showDimmedReason(*c);
         return 0;
     case ATTR_LEFT: w->move(value, w->y()); return 0;
     case ATTR_TOP: w->move(w->x(), value); return 0;
@@ -665,7 +714,13 @@ int NewCtrl(int panel, int style, const char *label, int top, int left)
 {
     Panel *p = findPanel(panel);
     if (!p || !p->root || style != CTRL_TEXT_MSG) return -1;
-    auto *text = new QLabel(p->root);
+    QWidget *canvas = p->root;
+    for (QWidget *w : p->root->findChildren<QWidget *>())
+        if (w->property("canvas").toBool()) {
+            canvas = w;
+            break;
+        }
+    auto *text = new QLabel(canvas);
     if (label && *label) text->setToolTip(QString::fromLocal8Bit(label));
     text->move(left, top);
     text->show();
@@ -687,4 +742,34 @@ int DisplayImageFile(int panel, int control, const char *fileName)
     if (!image.load(projectPath(fileName))) return -1;
     picture->setPixmap(image);
     return 0;
+}
+
+/* ---- Read-back for tests (probe.h) ---------------------------------------------------------- */
+
+QWidget *PanelWidget(int panel)
+{
+    return panelWidget(panel);
+}
+
+QWidget *ShownPanelWidget(void)
+{
+    return activePanelWidget();
+}
+
+QWidget *ControlWidget(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+QWidget *ControlLabel(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->label.data() : nullptr;
+}
+
+int ControlIdOf(const QWidget *widget)
+{
+    const QVariant id = widget ? widget->property(PropId) : QVariant();
+    return id.isValid() ? id.toInt() : 0;
 }

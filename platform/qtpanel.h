@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 
+class QChartView;
 class QLabel;
 
 namespace vrplatform
@@ -43,6 +44,11 @@ Control *findControl(int panel, int control);
 QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
+
+/* Sets up a chart control's axes, titles and legend from its panel file properties
+** (graphs.cpp); LoadPanel calls it for every chart, so a graph shows its axes before it
+** holds a plot. */
+void setUpChart(QChartView *view);
 
 /* The directory the program's data is loaded from (events.cpp), and a file name taken from
 ** it when the name is relative. */

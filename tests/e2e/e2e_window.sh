@@ -69,10 +69,10 @@ key F10; wait_for 03 2
 key F9; wait_for 01 1
 [ "$(last 01)" = "55 01 $panel" ] || fail "F9 Send frame"
 
-click 154 467 1   # the EEPROM toggle
+click 145 375 1   # the EEPROM toggle
 key F10; wait_for 04 1
 [ "$(last 04)" = "55 04 $panel" ] || fail "Get from EEPROM frame"
-click 62 467 1    # back to RAM
+click 52 375 1    # back to RAM
 
 key F11; wait_for 05 5
 [ "$(last 05)" = "55 05 $ram" ] || fail "F11 Go frame"
@@ -84,7 +84,7 @@ key F8; wait_for 06 1
 [ "$(last 06)" = "55 06 $ram" ] || fail "F8 GetBuff frame"
 
 before=$(wc -l < "$tmp/sim.log")
-click 225 96 3    # right click on the threshold input
+click 220 89 3    # right click on the threshold input
 info=$(timeout 10 xdotool search --sync --onlyvisible --name '^Info$' | head -n 1)
 [ -n "$info" ] || fail "no help popup after the right click"
 xdotool windowfocus --sync "$info" 2>/dev/null; xdotool key Return

@@ -3,8 +3,6 @@
 */
 #include "fixture.h"
 
-#include "platform/qtpanel.h"
-
 #include <QChartView>
 #include <QComboBox>
 #include <QFileDialog>
@@ -31,7 +29,7 @@ static unsigned char *const vars[AnzPara] = {
     &threshold, &hysteresis,   &power,    &pmod,    &hold,   &trigger, &backlim, &regcnt,
     &average,   &deadtimemode, &deadtime, &outmode, &frei13, &frei14,  &frei15};
 
-int Load()
+int Load(std::function<void()> beforeInit)
 {
     BindCallbacks(cbfTable, cbfTableLen);
     panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
@@ -40,9 +38,10 @@ int Load()
     GetDocumentDir(doc_dir);
     for (int i = 0; i < AnzPara; i++)
         *vars[i] = pp[i] = 0;
+    if (beforeInit) beforeInit();
     InitVars();
     DisplayPanel(panel);
-    return QTest::qWaitForWindowExposed(vrplatform::panelWidget(panel)) ? panel : -100;
+    return QTest::qWaitForWindowExposed(PanelWidget(panel)) ? panel : -100;
 }
 
 void Discard()
@@ -53,13 +52,12 @@ void Discard()
 
 QWidget *W(int control)
 {
-    vrplatform::Control *c = vrplatform::findControl(panel, control);
-    return c ? c->widget.data() : nullptr;
+    return ControlWidget(panel, control);
 }
 
 QWidget *W(const char *objectName)
 {
-    return vrplatform::panelWidget(panel)->findChild<QWidget *>(objectName);
+    return PanelWidget(panel)->findChild<QWidget *>(objectName);
 }
 
 void Click(int control)

@@ -10,6 +10,7 @@
 #include "link/com232.h"
 #include "live/live.h"
 #include "params/params.h"
+#include "platform/probe.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,8 +49,8 @@ template <typename T> QString Line(const char *name, const QList<T> &values)
 }
 
 /* Loads "Veltrav20.uir" with the program's callbacks, clears pp and the parameter variables
-** as in a fresh program, runs InitVars (no port opened) and shows the panel. */
-int Load();
+** as in a fresh program, runs `beforeInit`, InitVars (no port opened) and shows the panel. */
+int Load(std::function<void()> beforeInit = nullptr);
 void Discard(); /* closes the port in use, discards the panel */
 
 QWidget *W(int control);
