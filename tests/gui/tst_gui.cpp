@@ -4,7 +4,16 @@
 */
 #include "support/fixture.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStyleOption>
 
 #include <climits>
 
@@ -78,6 +87,33 @@ QStringList Header()
     }
     out.sort();
     return out;
+}
+
+/* Every control or label smaller than its style needs for its texts (a ring's items, a
+** numeric input's extremes); a text line's text wider than its edit. */
+QStringList Clipped()
+{
+    QStringList out;
+    for (QWidget *w : PanelWidget(panel)->findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(w);
+        auto *line = qobject_cast<QSpinBox *>(w->parent()) ? nullptr : qobject_cast<QLineEdit *>(w);
+        QSize need = w->minimumSizeHint();
+        if (line)
+            need.setWidth(line->fontMetrics().horizontalAdvance(line->text()) + 4 + w->width() -
+                          line->contentsRect().width());
+        if (label ? label->wordWrap() || !label->pixmap().isNull()
+                  : !qobject_cast<QAbstractButton *>(w) && !qobject_cast<QComboBox *>(w) &&
+                        !qobject_cast<QSpinBox *>(w) && !line)
+            continue;
+        if (w->width() < need.width() || w->height() < need.height())
+            out << QString("%1 %2x%3").arg(w->objectName()).arg(need.width()).arg(need.height());
+    }
+    return out;
+}
+
+QRect OnWindow(QWidget *w)
+{
+    return QRect(w->mapTo(PanelWidget(panel), QPoint(0, 0)), w->size());
 }
 
 QPixmap Logo()
@@ -182,8 +218,8 @@ class Gui : public QObject
     }
 
     /* Each switch shows the other page alone, all of the old page's inputs hidden before any
-    ** of the new one's is shown; values and dimming stay, and a value typed into an input
-    ** that the switch hides is what the panel is read as. */
+    ** of the new one's is shown, nothing moved; values and dimming stay, and a value typed into
+    ** an input that the switch hides is what the panel is read as. */
     void pageSwitch()
     {
         QCOMPARE(int(para), 1);
@@ -191,6 +227,7 @@ class Gui : public QObject
         SetCtrlAttribute(panel, PANEL_AVERAGE, ATTR_DIMMED, 1);
         Type(PANEL_THRESHOLD, "123");
         QStringList before = Snapshot();
+        const QList<QRect> geometry = Geometry();
         for (int i = 1; i <= 4; i++) {
             const bool basic = i % 2 == 0;
             const int *from = basic ? extendedPage : basicPage,
@@ -206,6 +243,7 @@ class Gui : public QObject
                     if (W(page[k])->isVisible()) shown << page[k];
             QCOMPARE(shown, Ints(to, to + 6));
             QCOMPARE(int(para), basic ? 1 : 0);
+            QCOMPARE(Geometry(), geometry); /* in the place of the inputs it hides */
             QCOMPARE(Without(Snapshot(), "page, switch"), Without(before, "page, switch"));
             if (i == 1) Type(PANEL_BACKLIM, "77");
             if (i == 1) before = Snapshot();
@@ -238,6 +276,82 @@ class Gui : public QObject
         QCOMPARE(Ints({Attr(PANEL_LOGO, ATTR_LEFT), Attr(PANEL_LOGO, ATTR_TOP)}), (Ints{168, 6}));
         QCOMPARE(Logo().size(), logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
         QCOMPARE(Vars(), (Ints{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0}));
+        QVERIFY(W(PANEL_RECORDING)->isHidden());
+        /* the texts and the logo lie in the header band, and stay there under a menu bar */
+        QList<QWidget *> inHeader{W(PANEL_LOGO)};
+        for (QLabel *l : PanelWidget(panel)->findChildren<QLabel *>())
+            if (!fileLabels.contains(l)) inHeader << l;
+        QWidget *band = W(PANEL_HEADER_DECO);
+        auto offsets = [&] {
+            QList<QPoint> out;
+            for (QWidget *w : inHeader)
+                out << (OnWindow(band).contains(OnWindow(w))
+                            ? OnWindow(w).topLeft() - OnWindow(band).topLeft()
+                            : QPoint(-1, -1));
+            return out;
+        };
+        const QList<QPoint> placed = offsets();
+        QVERIFY(!placed.contains(QPoint(-1, -1)));
+        const int top = OnWindow(band).top();
+        auto *menu = new QMenuBar(PanelWidget(panel));
+        menu->addMenu("File");
+        PanelWidget(panel)->layout()->setMenuBar(menu);
+        QTRY_VERIFY(OnWindow(band).top() > top);
+        QCOMPARE(offsets(), placed);
+    }
+
+    void textsFit_data()
+    {
+        QTest::addColumn<double>("scale");
+        for (double scale : {1.0, 1.25, 1.5, 2.0})
+            QTest::addRow("%gx", scale) << scale;
+    }
+    /* With the text `scale` times its size, the window at its smallest, on both pages and
+    ** with the dead-time unit in ms (the longer label): no text is wider or taller than the
+    ** room its control gives it, hidden controls included. */
+    void textsFit()
+    {
+        QFETCH(double, scale);
+        const QFont font = QApplication::font();
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() * scale);
+        QApplication::setFont(larger);
+        const auto restore = qScopeGuard([font] { QApplication::setFont(font); });
+        Discard();
+        QVERIFY(Load() > 0);
+        SetCtrlVal(panel, PANEL_DEADTIMEMODE, 1);
+        CBF_EditDeadTimeMode(panel, PANEL_DEADTIMEMODE, EVENT_COMMIT, nullptr, 0, 0);
+        for (int page = 0; page < 2; page++) {
+            PanelWidget(panel)->resize(1, 1);
+            QTRY_COMPARE(PanelWidget(panel)->size(), PanelWidget(panel)->minimumSize());
+            QVERIFY2(Clipped().isEmpty(), qPrintable(Clipped().join(", ")));
+            Click(PANEL_PARA_VISIBLE);
+        }
+    }
+
+    /* The window grows and shrinks, and the chart takes what it gains while the parameter
+    ** column keeps its width. The panel's own size fits a 1366x768 screen with its frame;
+    ** on the narrower test screen (800 pixels) the window fits the screen, and its smallest
+    ** size fits 800x600 with the frame. */
+    void chartTakesRoomWindowGains()
+    {
+        QWidget *window = PanelWidget(panel);
+        const int unshown = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
+        const QSize own = PanelWidget(unshown)->size();
+        DiscardPanel(unshown);
+        QVERIFY(own.width() <= 1366 - 16 && own.height() <= 768 - 88);
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        QVERIFY(window->minimumWidth() <= 800 - 16 && window->minimumHeight() <= 600 - 72);
+        window->resize(own);
+        QTRY_COMPARE(window->size(), own);
+        QWidget *chart = W(PANEL_STRIPCHART);
+        const QSize chartBefore = chart->size();
+        const int placeWidth = W(PANEL_HOLD)->width();
+        window->resize(own + QSize(300, 200));
+        QTRY_COMPARE(chart->size(), chartBefore + QSize(300, 200));
+        QCOMPARE(W(PANEL_HOLD)->width(), placeWidth);
+        for (int id : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
+            QCOMPARE(W(id)->geometry(), chart->geometry());
     }
 
     /* ShowLogo with no row for the index moves nothing on the panel. */

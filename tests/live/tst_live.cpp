@@ -4,7 +4,9 @@
 */
 #include "support/fixture.h"
 
+#include <QCategoryAxis>
 #include <QChartView>
+#include <QLegendMarker>
 #include <QLineSeries>
 
 using namespace fx;
@@ -32,6 +34,40 @@ Values Plot(int control, int index, int *colour = nullptr)
                       ? GetStripChartTrace(panel, control, index, v, 200, nullptr)
                       : GetGraphPlotData(panel, control, index, v, 200, colour);
     return Values(v, v + qMax(n, 0));
+}
+
+QChart *Chart(int control)
+{
+    return qobject_cast<QChartView *>(W(control))->chart();
+}
+
+/* An axis as the operator reads it: "title: min..max", and where its ticks fall ("every n"),
+** its category labels, or "hidden". */
+QString Reading(int control, Qt::Orientation o)
+{
+    auto *axis = qobject_cast<QValueAxis *>(Chart(control)->axes(o).first());
+    if (!axis->isVisible()) return "hidden";
+    const QString out =
+        QString("%1: %2..%3").arg(axis->titleText()).arg(axis->min()).arg(axis->max());
+    if (auto *categories = qobject_cast<QCategoryAxis *>(axis))
+        return out + " labels " + categories->categoriesLabels().join(' ');
+    if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickAnchor() == 0)
+        return out + QString(" every %1").arg(axis->tickInterval());
+    return out + " ticks not round";
+}
+
+/* The shown line series of a chart by colour, in drawing order (the last on top), or its
+** legend entries as "name #rrggbb". */
+QStringList Drawn(int control, bool legend = false)
+{
+    QStringList out;
+    for (QAbstractSeries *s : Chart(control)->series())
+        if (!legend && s->isVisible() && qobject_cast<QLineSeries *>(s))
+            out << qobject_cast<QLineSeries *>(s)->pen().color().name();
+    for (QLegendMarker *m : Chart(control)->legend()->markers())
+        if (legend && Chart(control)->legend()->isVisible() && m->isVisible())
+            out << m->label() + ' ' + m->brush().color().name();
+    return out;
 }
 
 const struct {
@@ -82,11 +118,36 @@ const struct {
 const struct {
     const char *name;
     int view;
-    Ints shown; /* DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5 */
+    Ints shown;         /* DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5 */
+    QStringList legend; /* of the strip chart */
 } views[] = {
-    {"raw", 0, {1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}},
-    {"NORM", 1, {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1}},
-    {"adjustment: traces as they were", 2, {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1}},
+    {"raw", 0, {1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}, {"DAT0 #0072b2", "DAT1 #e69f00"}},
+    {"NORM",
+     1,
+     {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1},
+     {"NORM #000000", "THRESHOLD #d55e00", "HYSTERESIS #009e73"}},
+    {"adjustment: traces as they were",
+     2,
+     {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1},
+     {"DAT0 #0072b2", "NORM #000000", "HYSTERESIS #009e73"}},
+};
+
+const struct {
+    const char *name;
+    int control;
+    bool titled;
+    const char *x, *y;
+} axes[] = {
+    /* 101 points a screen from the start, as every cycle draws them */
+    {"strip chart", PANEL_STRIPCHART, false,
+     "samples, one per polling cycle (newest at the right): 0..100 every 10",
+     "value (0..255): 0..255 every 50"},
+    /* bar heights mean nothing: no y scale */
+    {"adjustment graph", PANEL_GRAPH_ADJ, true,
+     "% of the time from one IN0 edge to the next: 0..100 every 10", "hidden"},
+    {"jump buffer graph", PANEL_GRAPH_JUMPBUF, true,
+     "stored edge: 0..16 labels 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16",
+     "NORM (0..255): 0..255 every 50"},
 };
 
 const struct {
@@ -119,6 +180,17 @@ class Live : public QObject
     {
         QVERIFY(sim.cmd("clear"));
         QCOMPARE(poll, 0);
+    }
+
+    void axesBeforeFirstPlot_data() { AddRows(axes); }
+    /* Straight after loading, before anything is plotted, each chart shows its title and axes. */
+    void axesBeforeFirstPlot()
+    {
+        const auto &r = axes[Row()];
+        QCOMPARE(GetGraphPlotCount(panel, r.control), 0);
+        QCOMPARE(!Chart(r.control)->title().isEmpty(), r.titled);
+        QCOMPARE(Reading(r.control, Qt::Horizontal), QString(r.x));
+        QCOMPARE(Reading(r.control, Qt::Vertical), QString(r.y));
     }
 
     void copyAndShift_data() { AddRows(shifts); }
@@ -246,9 +318,12 @@ class Live : public QObject
         for (int t = 1; t <= 5; t++)
             SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t % 2);
         SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+        const QList<QRect> geometry = Geometry();
         Choose(PANEL_SOURCE, r.view);
         QCOMPARE(Snapshot().filter("source").value(0),
                  Line("source, ring, shown, traces:", Ints{r.view, r.view} + r.shown));
+        QCOMPARE(Drawn(PANEL_STRIPCHART, true), r.legend);
+        QCOMPARE(Geometry(), geometry); /* nothing moves */
     }
 
     void adjustmentBars_data() { AddRows(bars); }
@@ -270,7 +345,24 @@ class Live : public QObject
             QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot, &colour), bar);
             QCOMPARE(colour, plot ? 0xFF0000 : 0x0000FF);
         }
+        QCOMPARE(Drawn(PANEL_GRAPH_ADJ, true),
+                 (QStringList{"EDGE [%] #0000ff", "WIN [%] #ff0000"}));
         Choose(PANEL_SOURCE, 1);
+    }
+
+    /* Redrawn as every cycle or readout does (delete all, plot blue, plot the second), the plot
+    ** drawn second lies on top every time, so a slot where both meet keeps its colour. */
+    void laterPlotOnTop()
+    {
+        const unsigned char y[16] = {0, 150, 0, 80, 80, 80};
+        for (int control : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
+            for (int redraw = 1; redraw <= 3; redraw++) {
+                const int second = control == PANEL_GRAPH_ADJ ? 0xFF0000 : 0x000000;
+                DeleteGraphPlot(panel, control, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
+                PlotY(panel, control, y, 16, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1, 0x0000FF);
+                PlotY(panel, control, y + 2, 14, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1, second);
+                QCOMPARE(Drawn(control), (QStringList{"#0000ff", QColor(QRgb(second)).name()}));
+            }
     }
 
     /* The sensor's 16 values drawn as a blue staircase against a black line at the threshold

@@ -1,8 +1,11 @@
 /* tst_params.cpp: the parameter set on the real panel against the simulator: the power
-** conversions, the target toggles, the settle wait before a read, Get and Send byte for byte
-** with the dimming and dead-time rules, and the operator's commits of the mode rings.
+** conversions, the target toggles and the lit one drawn apart, the settle wait before a read,
+** Get and Send byte for byte with the dimming and dead-time rules, and the operator's commits
+** of the mode rings.
 */
 #include "support/fixture.h"
+
+#include <QToolTip>
 
 using namespace fx;
 
@@ -16,10 +19,24 @@ Ints Lit()
     return {Val(R), Val(E), Val(F)};
 }
 
-Ints Dimmed() /* power, correction interval, dead-time mode, dead time */
+/* Power, correction interval, dead-time mode, dead time: whether dimmed. A dimmed input and
+** its label name the mode that dims it in their tooltip; an undimmed one has none. */
+Ints Dimmed()
 {
-    return {Attr(PANEL_POWER, ATTR_DIMMED), Attr(PANEL_REGCNT, ATTR_DIMMED),
-            Attr(PANEL_DEADTIMEMODE, ATTR_DIMMED), Attr(PANEL_DEADTIME, ATTR_DIMMED)};
+    const struct {
+        int id;
+        const char *by;
+    } rules[] = {{PANEL_POWER, "POWER MODE = DYN"},
+                 {PANEL_REGCNT, "POWER MODE = STAT"},
+                 {PANEL_DEADTIMEMODE, "TRIGGER = CONT"},
+                 {PANEL_DEADTIME, "TRIGGER = CONT"}};
+    Ints out;
+    for (const auto &r : rules) {
+        const QString tip = W(r.id)->toolTip();
+        const bool told = Attr(r.id, ATTR_DIMMED) ? tip.contains(r.by) : tip.isEmpty();
+        out << (told && ControlLabel(panel, r.id)->toolTip() == tip ? Attr(r.id, ATTR_DIMMED) : -1);
+    }
+    return out;
 }
 
 QString Ring()
@@ -147,6 +164,19 @@ class ParameterSet : public QObject
         QCOMPARE(target, r.target);
     }
 
+    /* As drawn: the lit toggle's face stands at 3:1 or more from the unlit ones', the text on
+    ** each at 4.5:1 or more; the lit face moves with the click. */
+    void litToggleStandsOut()
+    {
+        const Colours lit = Drawn(W(R)), unlit = Drawn(W(F));
+        QVERIFY2(Contrast(lit.face, unlit.face) >= 3.0,
+                 qPrintable(QString::number(Contrast(lit.face, unlit.face))));
+        QVERIFY(Contrast(lit.ink, lit.face) >= 4.5 && Contrast(unlit.ink, unlit.face) >= 4.5);
+        Click(E);
+        QCOMPARE(Drawn(W(E)).face, lit.face);
+        QCOMPARE(Drawn(W(R)).face, unlit.face);
+    }
+
     void settleWait_data() { AddRows(settles); }
     void settleWait()
     {
@@ -199,13 +229,15 @@ class ParameterSet : public QObject
         QCOMPARE(Status(), QString("TIMEOUT"));
     }
 
-    /* The operator's commits re-derive at once, the hidden interval's dimming too; the
-    ** dead-time unit relabels the ring and the next packet still carries the same step. */
+    /* The operator's commits re-derive at once, the hidden interval's dimming too, and a dimmed
+    ** input tells why when hovered; the dead-time unit relabels the ring and the next packet
+    ** still carries the same step. */
     void operatorCommits()
     {
         QVERIFY(sim.cmd("ram 80 100 10 0 20 0 30 5 4 0 5 0 0 0 0"));
         Click(Get);
         QCOMPARE(Dimmed(), (Ints{0, 1, 0, 0}));
+        const Colours undimmed = Drawn(ControlLabel(panel, PANEL_POWER));
         Choose(PANEL_PMOD, 1);
         QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
         QCOMPARE(Attr(PANEL_REGCNT, ATTR_VISIBLE), 0);
@@ -213,6 +245,15 @@ class ParameterSet : public QObject
         QCOMPARE(Dimmed(), (Ints{1, 0, 1, 1}));
         Choose(PANEL_TRIGGER, 0);
         QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
+        /* hovering the dimmed power input shows why; its label stays readable, paler */
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), W(PANEL_POWER)->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(W(PANEL_POWER), &hover);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains("POWER MODE = DYN"), qPrintable(QToolTip::text()));
+        QToolTip::hideText();
+        const Colours dimmed = Drawn(ControlLabel(panel, PANEL_POWER));
+        QVERIFY(Contrast(dimmed.ink, dimmed.face) >= 4.5);
+        QVERIFY(Contrast(dimmed.ink, dimmed.face) < Contrast(undimmed.ink, undimmed.face));
         Click(PANEL_PARA_VISIBLE);
         QCOMPARE(Ring(), QString("DEAD TIME[%] 30"));
         Choose(PANEL_DEADTIMEMODE, 1);

@@ -6,6 +6,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -178,6 +179,47 @@ QStringList Snapshot()
 QStringList Without(const QStringList &snapshot, const char *name)
 {
     return snapshot.filter(QRegularExpression(QString("^(?!%1:)").arg(name)));
+}
+
+QList<QRect> Geometry()
+{
+    QList<QRect> out;
+    QWidget *top = PanelWidget(panel);
+    for (QWidget *w : top->findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(w);
+        if (ControlIdOf(w) != 0 || (label && label->buddy()))
+            out << QRect(w->mapTo(top, QPoint(0, 0)), w->size());
+    }
+    return out;
+}
+
+Colours Drawn(QWidget *w)
+{
+    const QImage image = w->grab().toImage();
+    QHash<QRgb, int> count;
+    for (int y = 0; y < image.height(); y++)
+        for (int x = 0; x < image.width(); x++)
+            count[image.pixel(x, y) | 0xFF000000]++;
+    QRgb face = 0;
+    for (auto it = count.begin(); it != count.end(); ++it)
+        if (it.value() > count.value(face)) face = it.key();
+    QRgb ink = face;
+    for (auto it = count.begin(); it != count.end(); ++it)
+        if (Contrast(QColor(it.key()), QColor(face)) > Contrast(QColor(ink), QColor(face)))
+            ink = it.key();
+    return {QColor(face), QColor(ink)};
+}
+
+double Contrast(const QColor &a, const QColor &b)
+{
+    auto luminance = [](const QColor &c) {
+        auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 Popups::Popups(QStringList files, std::function<void()> beforeAccept)

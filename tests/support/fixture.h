@@ -74,6 +74,16 @@ Ints Vars();   /* the fifteen parameter variables in packet order */
 ** displays, history, jump buffer and its graph. */
 QStringList Snapshot();
 QStringList Without(const QStringList &snapshot, const char *name); /* that line dropped */
+/* Where every control and every control's label lies on the window, hidden ones too. */
+QList<QRect> Geometry();
+
+/* As a widget draws itself: the colour most of its pixels show, and the one standing out most
+** from it (its text). Contrast: the ratio of two colours' relative luminance, 1 to 21. */
+struct Colours {
+    QColor face, ink;
+};
+Colours Drawn(QWidget *w);
+double Contrast(const QColor &a, const QColor &b);
 
 struct Popup {
     QString title, text;
