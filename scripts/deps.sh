@@ -35,9 +35,10 @@ log="$PWD/build.apt.log"
 : > "$log"
 apt() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@" >> "$log" 2>&1; }
 failed() { tail -n 15 "$log" >&2; echo "apt-get $1 failed; its output: $log" >&2; exit 1; }
+start=$SECONDS
 echo "Installing ${#missing[@]} packages with apt (output in $log):"
 echo "  updating the package lists"
 apt update || failed update
 echo "  installing ${missing[*]}"
 apt install -y --no-install-recommends "${missing[@]}" || failed install
-echo "  done"
+echo "  done in $((SECONDS - start)) s"
