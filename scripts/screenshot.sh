@@ -34,7 +34,7 @@ shoot() {
     for _ in $(seq 100); do [ -s "$tmp/sim.out" ] && break; sleep 0.05; done
     QT_SCALE_FACTOR=$scale VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")" "$bin/veltrav20" &
     pids+=($!)
-    wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
+    wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0' | head -n 1)
     sleep 2
     click() { xdotool mousemove --window "$wid" $(($1 * scale)) $(($2 * scale)) click 1; }
     key() { xdotool windowfocus --sync "$wid" 2>/dev/null || true; xdotool key "$@"; }
