@@ -1,9 +1,10 @@
 /* tst_app.cpp: the program's start and end (WinMain against the simulator, the exit code of a
-** start that cannot load), program writes that raise no callback, and bounded reads: a read
-** into one byte writes that byte only.
+** start that cannot load), program writes that raise no callback, a held key that commits
+** once, and bounded reads: a read into one byte writes that byte only.
 */
 #include "support/fixture.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include <vector>
@@ -26,9 +27,19 @@ int RecordPanel(int, int event, void *, int, int)
     return 0;
 }
 
-/* The program's exit code, run without a port (and with its data in `dataDir`), and its
-** stderr. */
-int Exit(const QString &dataDir, const char *platform, QByteArray *err)
+/* A key press as the window system delivers it at `at` ms (to the shortcuts, then to the
+** widget), or its release. */
+void Key(QWidget *w, int key, bool press, bool autoRepeat, ulong at)
+{
+    if (press && qt_sendShortcutOverrideEvent(w, at, key, {}, QString(), autoRepeat)) return;
+    QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, key, {}, QString(), autoRepeat);
+    e.setTimestamp(at);
+    QApplication::sendEvent(w, &e);
+}
+
+/* The program's exit code, run without a port (its data in `dataDir`, DISPLAY `display`),
+** and its stderr. */
+int Exit(const QString &dataDir, const char *platform, const char *display, QByteArray *err)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -36,6 +47,8 @@ int Exit(const QString &dataDir, const char *platform, QByteArray *err)
     if (!dataDir.isEmpty()) env.insert("VELTRAV20_DATA_DIR", dataDir);
     env.insert("VELTRAV20_COM1", "/nonexistent/tty");
     env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    if (*display) env.insert("DISPLAY", display);
     p.setProcessEnvironment(env);
     p.start(VELTRA_BIN_DIR "/veltrav20", {});
     const bool ended = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit;
@@ -105,14 +118,21 @@ class App : public QObject
         QVERIFY(GetInQLen(com) < 0);
     }
 
-    /* Without its panel file or without a display the program ends with -1 at once. */
+    /* Without its panel file or without a reachable display the program ends with -1 at once,
+    ** the latter with one line naming the need for a graphical session and the way without. */
     void startWithoutPanelOrDisplay()
     {
         QTemporaryDir dir; /* a data directory without the panel file */
         QByteArray err;
-        QCOMPARE(Exit(dir.path(), "offscreen", &err), 255);
-        QCOMPARE(Exit("", "xcb", &err), 255);
-        QVERIFY2(err.startsWith("veltrav20: ") && !err.contains('\n'), err.constData());
+        QCOMPARE(Exit(dir.path(), "offscreen", "", &err), 255);
+        for (const char *display : {"", ":9871"}) {
+            const QString cause =
+                *display ? "the display :9871 cannot be reached" : "DISPLAY is not set";
+            QCOMPARE(Exit("", "xcb", display, &err), 255);
+            QCOMPARE(QString(err), "veltrav20: needs a graphical session, and " + cause +
+                                       "; without one, start it under a virtual X server: "
+                                       "xvfb-run -a veltrav20");
+        }
     }
 
     /* The panel file with every callback name bound to a recorder (unbound names, a missing
@@ -156,7 +176,40 @@ class App : public QObject
         QCOMPARE(QString(text), QString("LINE"));
         QTest::qWait(50);
         QCOMPARE(events, Ints());
-        DiscardPanel(panel);
+    }
+
+    void heldKeyCommitsOnce_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("control");
+        for (int k = 0; k < 5; k++)
+            QTest::addRow("F%d", 8 + k) << int(Qt::Key_F8 + k) << (k ? 2 + k : 7);
+        QTest::newRow("Enter in COM PORT") << int(Qt::Key_Return) << int(PANEL_COMPORT);
+    }
+    /* The press commits before it returns (a button's own shortcut would 100 ms later);
+    ** repeats while the key is held, flagged or as X11 sends them (a release and a press with
+    ** one time stamp), commit nothing; the next press commits again. */
+    void heldKeyCommitsOnce()
+    {
+        QFETCH(int, key);
+        QFETCH(int, control);
+        QWidget *to = key == Qt::Key_Return ? W(control) : W(PANEL_STATUS)->window();
+        to->window()->activateWindow();
+        to->setFocus();
+        events.clear();
+        Key(to, key, true, false, 1000);
+        QCOMPARE(events, (Ints{control, EVENT_COMMIT}));
+        Key(to, key, true, true, 1500);
+        Key(to, key, true, true, 1533);
+        for (ulong at = 1566; at < 1700; at += 33) {
+            Key(to, key, false, false, at);
+            Key(to, key, true, false, at);
+        }
+        Key(to, key, false, false, 1710);
+        Key(to, key, true, false, 1800);
+        Key(to, key, false, false, 1850);
+        QTest::qWait(150);
+        QCOMPARE(events, (Ints{control, EVENT_COMMIT, control, EVENT_COMMIT}));
     }
 };
 

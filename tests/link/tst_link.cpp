@@ -1,6 +1,7 @@
 /* tst_link.cpp: the sensor link against the simulator: the fault table (every reading
-** operation against the faults of a reply), the port commit and its open texts, a vanished
-** device, and the serial services' refusals, bounded reads and bounded input queue.
+** operation against the faults of a reply), the port commit and its open texts, the device
+** in view as it goes and comes back, the port numbering, and the serial services' refusals,
+** bounded reads and bounded input queue.
 */
 #include "support/fixture.h"
 
@@ -32,6 +33,32 @@ const QMap<QString, QString> faultArgs{{"silent", "silent"},  {"short", "short"}
                                        {"late", "late 3400"}, {"wrong", "wrong"}};
 const int Port = 4;
 
+const struct {
+    const char *name, *device, *status; /* status null: "LINE OK" */
+} opens[] = {
+    {"no such device", "none", "No serial port found"},
+    {"held by another program", "held", "Cannot open port"},
+    {"a regular file", "file", "Unknown system error"},
+    {"port 255 answers", "sim", nullptr},
+};
+
+const struct {
+    const char *name, *system; /* the devices as the system lists them */
+    int overridden;            /* VELTRAV20_COM<n> names the simulator, or 0 */
+    const char *ports, *first; /* port 1, 2, ..; how port 1 is reached */
+} numberings[] = {
+    {"built-in ports by their numbers", "ttyS1;ttyS10;ttyS0;ttyS2", 0,
+     "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS10", "built-in serial"},
+    {"one adapter", "ttyUSB0=FT232R USB UART", 0, "/dev/ttyUSB0",
+     "USB serial \u00B7 FT232R USB UART"},
+    {"built-in first, then adapters by name", "ttyUSB1;ttyACM0=Sensor Link;ttyS1;ttyUSB0;ttyS0", 0,
+     "/dev/ttyS0 /dev/ttyS1 /dev/ttyACM0 /dev/ttyUSB0 /dev/ttyUSB1", "built-in serial"},
+    {"ttyUSB2 before ttyUSB10", "ttyUSB10;ttyUSB2", 0, "/dev/ttyUSB2 /dev/ttyUSB10", "USB serial"},
+    {"VELTRAV20_COM2 overrides the second", "ttyS0;ttyS1;ttyS2", 2, "/dev/ttyS0 sim /dev/ttyS2",
+     "built-in serial"},
+    {"no serial port", "", 0, "", ""},
+};
+
 void Run(int op)
 {
     if (op == LineCheck) CommitPort(Port);
@@ -62,7 +89,11 @@ class Link : public QObject
         SetCtrlVal(panel, PANEL_SOURCE, 1);
     }
     void cleanupTestCase() { Discard(); }
-    void init() { QVERIFY(Connect(sim, Port)); }
+    void init()
+    {
+        if (!Val(PANEL_SELECT_RAM)) Click(PANEL_SELECT_RAM);
+        QVERIFY(Connect(sim, Port));
+    }
 
     void faultTable_data()
     {
@@ -123,48 +154,28 @@ class Link : public QObject
 
     /* "Init COM-Port ..." while the new port is checked; the read after the check follows the
     ** target, which stays. */
-    void commitReadsByTarget_data()
-    {
-        QTest::addColumn<int>("toggle");
-        QTest::newRow("EEPROM lit: command 4") << int(PANEL_SELECT_EEPROM);
-        QTest::newRow("FILE lit: the RAM, command 3") << int(PANEL_SELECT_FILE);
-    }
     void commitReadsByTarget()
     {
-        QFETCH(int, toggle);
         const Ints eeprom{70, 90, 46, 0, 10, 1, 20, 3, 1, 1, 15, 1, 0, 0, 1};
-        QVERIFY(sim.cmd(Line("eeprom", eeprom)) && sim.cmd("fault 7 split 1 300 once"));
-        Click(toggle);
-        When seen([] { return Status() == "Init COM-Port ..."; }, [] {});
-        const int from = sim.frames().size();
-        CommitPort(Port);
-        QVERIFY(seen.done);
-        QCOMPARE(Status(), LineOk());
-        QVERIFY(sim.waitFrames(from + 2));
-        const bool ee = toggle == PANEL_SELECT_EEPROM;
-        QCOMPARE(sim.commands(from), (Ints{7, ee ? 4 : 3}));
-        QCOMPARE(Packet(), ee ? eeprom : sim.get("ram"));
-        QCOMPARE(Val(toggle), 1);
-        Click(PANEL_SELECT_RAM);
+        for (int toggle : {PANEL_SELECT_EEPROM, PANEL_SELECT_FILE}) {
+            QVERIFY(sim.cmd(Line("eeprom", eeprom)) && sim.cmd("fault 7 split 1 300 once"));
+            Click(toggle);
+            When seen([] { return Status() == "Init COM-Port ..."; }, [] {});
+            const int from = sim.frames().size();
+            CommitPort(Port);
+            QVERIFY(seen.done && Status() == LineOk() && Val(toggle) == 1);
+            const bool ee = toggle == PANEL_SELECT_EEPROM;
+            QCOMPARE(sim.commands(from, true), (Ints{7, ee ? 4 : 3}));
+            QCOMPARE(Packet(), ee ? eeprom : sim.get("ram"));
+        }
     }
 
+    void openTexts_data() { AddRows(opens); }
     /* The status line tells why a committed port did not open; no popup, nothing else moved. */
-    void openTexts_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no such device") << "none"
-                                        << "No serial port found";
-        QTest::newRow("held by another program") << "held"
-                                                 << "Cannot open port";
-        QTest::newRow("a regular file") << "file"
-                                        << "Unknown system error";
-        QTest::newRow("port 255 answers") << "sim" << LineOk();
-    }
     void openTexts()
     {
-        QFETCH(QString, device);
-        QFETCH(QString, text);
+        const auto &r = opens[Row()];
+        const QString device = r.device;
         QTemporaryDir dir;
         CloseCom(com);
         QSerialPort holder(sim.link());
@@ -172,20 +183,27 @@ class Link : public QObject
         if (device == "held") QVERIFY(holder.open(QIODevice::ReadWrite));
         if (device == "file") QVERIFY(QFile(name).open(QIODevice::WriteOnly));
         qputenv("VELTRAV20_COM255", name.toLocal8Bit());
-        const QStringList before = Without(Snapshot(), "port, input, poll");
+        const QStringList before = Without(Snapshot(), "port, input, poll|geometry");
         Popups popups;
         CommitPort(255);
-        QCOMPARE(Status(), text);
+        QCOMPARE(Status(), r.status ? QString(r.status) : LineOk());
         QCOMPARE(popups.count(), 0);
         QCOMPARE(com, 255);
-        if (device != "sim") QCOMPARE(Without(Snapshot(), "port, input, poll"), before);
+        if (device != "sim") QCOMPARE(Without(Snapshot(), "port, input, poll|geometry"), before);
     }
 
     /* The device vanishes while a Get awaits its reply: TIMEOUT, nothing changed, the port
-    ** closed; a Send then fails at once. Enter on the same number opens the device that came
-    ** back, and its line check carries pp. */
-    void vanishedUntilCommitted()
+    ** closed; a Send then fails at once. The label beside COM PORT and the window title name
+    ** the device and follow it as it goes and comes back, the status line keeping its text;
+    ** Enter on the same number opens it again, and its line check carries pp. A number that
+    ** names no device says so; the label's tooltip lists the ports by number. */
+    void deviceGoneUntilCommitted()
     {
+        const QString dot = " \u00B7 ", label = sim.link() + dot + "set by VELTRAV20_COM4";
+        const QString title = "Veltra-Razov V2.0" + dot + "COM 4" + dot + sim.link();
+        QCOMPARE(Text(PANEL_COMDEVICE), label);
+        QCOMPARE(PanelWidget(panel)->windowTitle(), title);
+        QVERIFY(W(PANEL_COMDEVICE)->toolTip().split('\n').contains("COM 4: " + label));
         QVERIFY(sim.cmd("fault 3 silent"));
         const QStringList before = Snapshot();
         const int from = sim.frames().size();
@@ -193,17 +211,59 @@ class Link : public QObject
         When vanish([&] { return sim.frames().size() > from; }, [&] { sim.cmd("vanish 0"); });
         Click(Get);
         QVERIFY(TimeoutReported(popups, 1));
-        QCOMPARE(Snapshot(), before);
+        QCOMPARE(Without(Snapshot(), "geometry"), Without(before, "geometry"));
         QTRY_VERIFY(GetInQLen(com) < 0);
         Click(Send);
         QVERIFY(TimeoutReported(popups, 2));
+        QTRY_COMPARE(Text(PANEL_COMDEVICE), sim.link() + dot + "not present");
+        QCOMPARE(PanelWidget(panel)->windowTitle(), title + " (not present)");
         const Ints sent = Packet();
         QVERIFY(sim.start() && sim.cmd("ram 110 150 0 0 30 0 40 6 2 0 3 0 4 5 6"));
+        QTRY_COMPARE(Text(PANEL_COMDEVICE), label);
+        QCOMPARE(Status(), QString("TIMEOUT"));
         CommitPort(Port);
         QCOMPARE(Status(), LineOk());
         QVERIFY(sim.waitFrames(2));
         QCOMPARE(sim.frames()[0], Sim::frame(7, sent));
         QCOMPARE(Params(), (Ints{110, 150, 100, 0, 30, 0, 40, 6, 2, 0, 3, 0}));
+        SetComDeviceList("ttyUSB0=FT232R USB UART");
+        QTRY_VERIFY(W(PANEL_COMDEVICE)
+                        ->toolTip()
+                        .startsWith("COM 1: /dev/ttyUSB0" + dot + "USB serial" + dot +
+                                    "FT232R USB UART\n"));
+        CommitPort(5);
+        QCOMPARE(Text(PANEL_COMDEVICE), QString("no device for COM 5"));
+        QCOMPARE(PanelWidget(panel)->windowTitle(),
+                 "Veltra-Razov V2.0" + dot + "COM 5" + dot + "no device");
+        QCOMPARE(Status(), QString("No serial port found"));
+        QCOMPARE(popups.count(), 2);
+        SetComDeviceList(nullptr);
+    }
+
+    void numbering_data() { AddRows(numberings); }
+    /* Port n is the n-th device of the system's numbering (built-in ports by number, then
+    ** adapters by name; VELTRAV20_COM<n> overrides); one beyond names no device and fails to
+    ** open with "No serial port found" (-6). */
+    void numbering()
+    {
+        const auto &r = numberings[Row()];
+        CloseCom(com);
+        const QStringList ports = QString(r.ports).split(' ', Qt::SkipEmptyParts);
+        for (int port = 1; port <= 6; ++port)
+            qunsetenv("VELTRAV20_COM" + QByteArray::number(port));
+        if (r.overridden) sim.assign(r.overridden);
+        SetComDeviceList(r.system);
+        char device[128], how[128];
+        for (int port = 1; port <= ports.size(); ++port) {
+            QCOMPARE(GetComPortInfo(port, device, how), 1);
+            QCOMPARE(QString(device) == sim.link() ? "sim" : QString(device), ports[port - 1]);
+            if (port == 1) QCOMPARE(QString::fromUtf8(how), QString(r.first));
+        }
+        QCOMPARE(GetComPortInfo(ports.size() + 1, device, how), -6);
+        QCOMPARE(QString(device), QString());
+        QCOMPARE(OpenComConfig(ports.size() + 1, "", 4800, 0, 8, 1, 1024, 1024), -6);
+        SetComDeviceList(nullptr);
+        qunsetenv("VELTRAV20_COM" + QByteArray::number(r.overridden));
     }
 
     /* Every service refuses a port that is not open, without touching the buffer; a read

@@ -5,6 +5,7 @@
 #include "support/fixture.h"
 
 #include <QCategoryAxis>
+#include <QApplication>
 #include <QChartView>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -101,18 +102,24 @@ const struct {
 
 const struct {
     const char *name, *action;
-    int after; /* data requests before the action; 0: in Go's settle wait */
-    Ints sent; /* the action's frames */
+    int after;       /* data requests before the action; 0: in Go's settle wait */
+    bool unanswered; /* the request in flight meanwhile gets no reply */
+    Ints sent;       /* the action's frames */
     bool ends;
 } interrupts[] = {
-    {"GetBuff", "GetBuff", 2, {6}, true},
-    {"Send to RAM", "Send", 2, {1}, true},
-    {"Get from RAM", "Get", 2, {3}, true},
-    {"a port committed", "port", 2, {7, 3}, true},
-    {"the window closed", "close", 2, {}, true},
-    {"the window closed in the settle wait: no loop", "close", 0, {}, true},
-    {"a file saved: polling goes on", "file", 2, {}, false},
-    {"a second Go: ignored, one Stop ends the loop", "Go", 2, {}, false},
+    {"GetBuff", "GetBuff", 2, false, {6}, true},
+    {"Send to RAM", "Send", 2, false, {1}, true},
+    {"Get from RAM", "Get", 2, false, {3}, true},
+    {"a port committed", "port", 2, false, {7, 3}, true},
+    {"GetBuff in the reply wait", "GetBuff", 1, true, {6}, true},
+    {"Send in the reply wait", "Send", 1, true, {1}, true},
+    {"Get in the reply wait", "Get", 1, true, {3}, true},
+    {"a port committed in the reply wait", "port", 1, true, {7, 3}, true},
+    {"the window closed", "close", 2, false, {}, true},
+    {"the window closed in the settle wait: no loop", "close", 0, false, {}, true},
+    {"GetBuff, Get, a port commit in the settle wait: ignored", "settle", 0, false, {}, false},
+    {"a file saved: polling goes on", "file", 2, false, {}, false},
+    {"a second Go: ignored, one Stop ends the loop", "Go", 2, false, {}, false},
 };
 
 const struct {
@@ -274,34 +281,46 @@ class Live : public QObject
     }
 
     void whatEndsPolling_data() { AddRows(interrupts); }
-    /* An exchange, a port set-up or the close ends the loop by itself: nothing follows the
-    ** action's frames. A file save leaves it running until Stop, and so does a second Go,
-    ** which returns at once (a nested loop would not return before a Stop). */
+    /* An operation, a port set-up or the close ends the loop by itself and runs, also in the
+    ** reply wait of a request that gets no answer, read and reported by no one: nothing
+    ** follows the operation's frames. A file save leaves the loop running until Stop; a second
+    ** Go returns at once (a nested loop would not before a Stop), and operations given in
+    ** Go's settle wait are refused. Go is lit while the loop runs, the pointer normal. */
     void whatEndsPolling()
     {
         const auto &r = interrupts[Row()];
         const QString action = r.action, path = dir.filePath("during.dat");
         if (action == "file") Click(PANEL_SELECT_FILE);
+        if (r.unanswered) QVERIFY(sim.cmd("fault 5 silent once"));
         const int from = sim.frames().size();
         auto requests = [&] { return sim.commands(from).count(5); };
+        auto lit = [] { /* Go's face in the highlight colour */
+                        const QPalette look = W(Go)->palette();
+                        return look.color(QPalette::Button) ==
+                               look.color(QPalette::Active, QPalette::Highlight);
+        };
+        bool wasLit = r.after == 0, normalPointer = false;
         Popups popups({path});
-        When act([&] { return going && requests() >= r.after; },
+        When act([&] { return going && (r.after ? requests() >= r.after : busy == 1); },
                  [&] {
-                     if (action == "port") CommitPort(1);
+                     wasLit = wasLit || lit();
+                     normalPointer = r.after == 0 || !QApplication::overrideCursor();
+                     if (action == "port" || action == "settle") CommitPort(1);
                      if (action == "close") W(PANEL_STATUS)->window()->close();
-                     if (action == "GetBuff") Click(GetBuff);
+                     if (action == "GetBuff" || action == "settle") Click(GetBuff);
                      if (action == "Send" || action == "file") Click(Send);
-                     if (action == "Get") Click(Get);
+                     if (action == "Get" || action == "settle") Click(Get);
                      if (action == "Go") Click(Go);
                  });
         When stop([&] { return act.done && requests() >= r.after + 3; }, [] { Click(Stop); });
         QVERIFY(PressGo());
-        QVERIFY(act.done);
+        QVERIFY(act.done && wasLit && normalPointer && !lit());
         QCOMPARE(stop.done, !r.ends);
         QCOMPARE(poll + going, 0);
         QCOMPARE(popups.count(), 0);
-        QTRY_COMPARE(sim.commands(from).mid(sim.commands(from).lastIndexOf(5) + 1), r.sent);
-        if (!r.after) QCOMPARE(requests(), 0);
+        const Ints sent = sim.commands(from, true);
+        QCOMPARE(sent, Ints(sent.count(5), 5) + r.sent);
+        if (r.unanswered || (!r.after && r.ends)) QCOMPARE(sent.count(5), r.after);
         if (action == "file") QVERIFY(QFileInfo(path).size() > 0);
         if (action == "file") Click(PANEL_SELECT_RAM);
         quitting = 0;
@@ -318,12 +337,13 @@ class Live : public QObject
         for (int t = 1; t <= 5; t++)
             SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t % 2);
         SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
-        const QList<QRect> geometry = Geometry();
+        const char *view = "source, ring, shown, traces";
+        const QStringList before = Snapshot();
         Choose(PANEL_SOURCE, r.view);
-        QCOMPARE(Snapshot().filter("source").value(0),
+        QCOMPARE(Snapshot().filter(view).value(0),
                  Line("source, ring, shown, traces:", Ints{r.view, r.view} + r.shown));
+        QCOMPARE(Without(Snapshot(), view), Without(before, view)); /* nothing moves */
         QCOMPARE(Drawn(PANEL_STRIPCHART, true), r.legend);
-        QCOMPARE(Geometry(), geometry); /* nothing moves */
     }
 
     void adjustmentBars_data() { AddRows(bars); }
@@ -395,8 +415,8 @@ class Live : public QObject
             if (s->isVisible() && qobject_cast<QLineSeries *>(s)->pen().color() == Qt::blue)
                 steps = qobject_cast<QLineSeries *>(s)->points().mid(0, 4);
         QCOMPARE(steps, (QList<QPointF>{{0, 10}, {1, 10}, {1, 20}, {2, 20}}));
-        QCOMPARE(Ints({Attr(PANEL_STRIPCHART, ATTR_VISIBLE), Attr(PANEL_GRAPH_ADJ, ATTR_VISIBLE),
-                       Attr(PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE)}),
+        QCOMPARE(Ints({Val(PANEL_STRIPCHART, ATTR_VISIBLE), Val(PANEL_GRAPH_ADJ, ATTR_VISIBLE),
+                       Val(PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE)}),
                  (Ints{0, 0, 1}));
     }
 };

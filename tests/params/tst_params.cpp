@@ -7,6 +7,8 @@
 
 #include <QToolTip>
 
+#include <cmath>
+
 using namespace fx;
 
 namespace
@@ -33,10 +35,43 @@ Ints Dimmed()
     Ints out;
     for (const auto &r : rules) {
         const QString tip = W(r.id)->toolTip();
-        const bool told = Attr(r.id, ATTR_DIMMED) ? tip.contains(r.by) : tip.isEmpty();
-        out << (told && ControlLabel(panel, r.id)->toolTip() == tip ? Attr(r.id, ATTR_DIMMED) : -1);
+        const bool told = Val(r.id, ATTR_DIMMED) ? tip.contains(r.by) : tip.isEmpty();
+        out << (told && ControlLabel(panel, r.id)->toolTip() == tip ? Val(r.id, ATTR_DIMMED) : -1);
     }
     return out;
+}
+
+/* As a widget draws itself: the colour most of its pixels show, and the one standing out most
+** from it (its text); the contrast of two colours by their relative luminance, 1 to 21. */
+double Contrast(const QColor &a, const QColor &b)
+{
+    auto luminance = [](const QColor &c) {
+        auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+struct Colours {
+    QColor face, ink;
+};
+Colours Drawn(QWidget *w)
+{
+    const QImage image = w->grab().toImage();
+    QHash<QRgb, int> count;
+    for (int y = 0; y < image.height(); y++)
+        for (int x = 0; x < image.width(); x++)
+            count[image.pixel(x, y) | 0xFF000000]++;
+    QRgb face = 0;
+    for (auto it = count.begin(); it != count.end(); ++it)
+        if (it.value() > count.value(face)) face = it.key();
+    QRgb ink = face;
+    for (auto it = count.begin(); it != count.end(); ++it)
+        if (Contrast(QColor(it.key()), QColor(face)) > Contrast(QColor(ink), QColor(face)))
+            ink = it.key();
+    return {QColor(face), QColor(ink)};
 }
 
 QString Ring()
@@ -117,6 +152,30 @@ const struct {
      {1, 0, 1, 1},
      ""},
 };
+
+const struct {
+    const char *name, *outer;
+    int late; /* the outer one's reply to this command 0.5 s late, the inner one given after
+                 its frame; 0: in the settle wait */
+    const char *inner;
+    Ints sent; /* every frame */
+} nested[] = {
+    {"Get in Get's settle wait", "get eeprom", 0, "get", {4}},
+    {"Send in Get's reply wait", "get", 3, "send", {3}},
+    {"port commit in Get's reply wait", "get", 3, "port", {3}},
+    {"Go in GetBuff's settle wait", "getbuff", 0, "go", {6}},
+    {"Get in GetBuff's reply wait", "getbuff", 6, "get", {6}},
+    {"GetBuff in the line check", "port", 7, "getbuff", {7, 3}},
+    {"Send in the read after the line check", "port", 3, "send", {7, 3}},
+};
+
+void Operate(const QString &what, int port)
+{
+    if (what == "send" || what == "go") Click(what == "go" ? Go : Send);
+    if (what == "get" || what == "get eeprom") Click(Get);
+    if (what == "getbuff") Click(GetBuff);
+    if (what == "port") CommitPort(port);
+}
 
 } // namespace
 
@@ -229,6 +288,52 @@ class ParameterSet : public QObject
         QCOMPARE(Status(), QString("TIMEOUT"));
     }
 
+    void operationInsideAnother_data() { AddRows(nested); }
+    /* An operation given while another waits sends nothing, shows nothing and changes nothing:
+    ** the outer one ends as it would alone. Meanwhile the pointer shows busy. */
+    void operationInsideAnother()
+    {
+        const auto &r = nested[Row()];
+        const QString outer = r.outer;
+        const Ints ram{90, 120, 23, 0, 15, 0, 25, 4, 3, 0, 2, 0, 7, 8, 9},
+            eeprom{60, 70, 0, 1, 8, 1, 9, 10, 11, 1, 12, 1, 13, 14, 15},
+            edited{5, 6, 80, 0, 7, 0, 8, 9, 10, 0, 11, 0}; /* what a Send would carry */
+        QVERIFY(sim.cmd(Line("ram", ram)) && sim.cmd(Line("eeprom", eeprom)));
+        if (r.late) QVERIFY(sim.cmd(QString("fault %1 late 500 once").arg(r.late)));
+        if (outer == "get eeprom") Click(E);
+        SetParams(edited);
+        const Ints jump = sim.get("jump");
+        const QString status = outer == "port" ? LineOk() : Status();
+        const int from = sim.frames().size();
+        Popups popups;
+        QTimer stop; /* ends a polling loop that should never have started */
+        QObject::connect(&stop, &QTimer::timeout, [] { poll = 0; });
+        int pointer = -1;
+        bool given = false;
+        When inner([&] { return busy && (!r.late || sim.commands(from).contains(r.late)); },
+                   [&] {
+                       const QCursor *cursor = QApplication::overrideCursor();
+                       pointer = cursor ? int(cursor->shape()) : -1;
+                       stop.start(3000);
+                       Operate(r.inner, 3);
+                       given = stop.isActive(); /* returned at once */
+                   });
+        Operate(outer, 2);
+        QVERIFY(given);
+        QCOMPARE(sim.commands(from, true), r.sent);
+        QCOMPARE(popups.count(), 0);
+        QCOMPARE(Status(), status);
+        QCOMPARE(com, 2);
+        const Ints shown = outer == "get eeprom" ? Ints{60, 70, 100, 1, 8, 1, 9, 10, 11, 1, 12, 1}
+                           : outer == "getbuff"  ? edited
+                                                 : Ints{90, 120, 50, 0, 15, 0, 25, 4, 3, 0, 2, 0};
+        QCOMPARE(Params(), shown);
+        if (outer != "getbuff") QCOMPARE(Packet(), outer == "get eeprom" ? eeprom : ram);
+        if (outer == "getbuff") QCOMPARE(Ints(jumpbuf, jumpbuf + AnzJump), jump);
+        QCOMPARE(pointer, int(Qt::BusyCursor));
+        QVERIFY(!QApplication::overrideCursor() && !busy);
+    }
+
     /* The operator's commits re-derive at once, the hidden interval's dimming too, and a dimmed
     ** input tells why when hovered; the dead-time unit relabels the ring and the next packet
     ** still carries the same step. */
@@ -240,7 +345,7 @@ class ParameterSet : public QObject
         const Colours undimmed = Drawn(ControlLabel(panel, PANEL_POWER));
         Choose(PANEL_PMOD, 1);
         QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
-        QCOMPARE(Attr(PANEL_REGCNT, ATTR_VISIBLE), 0);
+        QCOMPARE(Val(PANEL_REGCNT, ATTR_VISIBLE), 0);
         Choose(PANEL_TRIGGER, 2);
         QCOMPARE(Dimmed(), (Ints{1, 0, 1, 1}));
         Choose(PANEL_TRIGGER, 0);

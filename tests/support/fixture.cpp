@@ -56,11 +56,6 @@ QWidget *W(int control)
     return ControlWidget(panel, control);
 }
 
-QWidget *W(const char *objectName)
-{
-    return PanelWidget(panel)->findChild<QWidget *>(objectName);
-}
-
 void Click(int control)
 {
     QTest::mouseClick(W(control), Qt::LeftButton);
@@ -89,17 +84,11 @@ void CommitPort(int port)
     Type(PANEL_COMPORT, QString::number(port));
 }
 
-int Val(int control)
+int Val(int control, int attribute)
 {
     int v = -12345;
-    GetCtrlVal(panel, control, &v);
-    return v;
-}
-
-int Attr(int control, int attribute)
-{
-    int v = -12345;
-    GetCtrlAttribute(panel, control, attribute, &v);
+    if (attribute) GetCtrlAttribute(panel, control, attribute, &v);
+    if (!attribute) GetCtrlVal(panel, control, &v);
     return v;
 }
 
@@ -108,7 +97,7 @@ QString Text(int control, int attribute)
     char text[256] = "";
     if (attribute) GetCtrlAttributeText(panel, control, attribute, text, sizeof text);
     if (!attribute) GetCtrlVal(panel, control, text);
-    return QString::fromLatin1(text);
+    return QString::fromUtf8(text);
 }
 
 QString Status()
@@ -145,12 +134,18 @@ Ints Vars()
 
 QStringList Snapshot()
 {
-    Ints dimmed, view, jump;
+    Ints dimmed, view, jump, where;
+    for (QWidget *w : PanelWidget(panel)->findChildren<QWidget *>()) {
+        const QRect r(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+        auto *label = qobject_cast<QLabel *>(w);
+        if (ControlIdOf(w) || (label && label->buddy()))
+            where << r.x() << r.y() << r.width() << r.height();
+    }
     for (int id : inputs)
-        dimmed << Attr(id, ATTR_DIMMED);
+        dimmed << Val(id, ATTR_DIMMED);
     for (int id : {PANEL_DAT0, PANEL_DAT1, PANEL_NORM, PANEL_NORM_DECO, PANEL_STRIPCHART,
                    PANEL_EDGE, PANEL_WIN, PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
-        view << Attr(id, ATTR_VISIBLE);
+        view << Val(id, ATTR_VISIBLE);
     for (int t = 1; t <= AnzTrace; t++)
         GetStripChartTrace(panel, PANEL_STRIPCHART, t, nullptr, 0, &view.emplaceBack());
     for (int plot = 0; plot < GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF); plot++) {
@@ -173,53 +168,13 @@ QStringList Snapshot()
                                    Val(PANEL_EDGE), Val(PANEL_WIN)}),
             Line("history:", QList<double>(alldata, alldata + AnzAll)),
             Line("jumpbuf:", Ints(jumpbuf, jumpbuf + AnzJump)),
-            Line("jump plots:", jump)};
+            Line("jump plots:", jump),
+            Line("geometry:", where)};
 }
 
 QStringList Without(const QStringList &snapshot, const char *name)
 {
-    return snapshot.filter(QRegularExpression(QString("^(?!%1:)").arg(name)));
-}
-
-QList<QRect> Geometry()
-{
-    QList<QRect> out;
-    QWidget *top = PanelWidget(panel);
-    for (QWidget *w : top->findChildren<QWidget *>()) {
-        auto *label = qobject_cast<QLabel *>(w);
-        if (ControlIdOf(w) != 0 || (label && label->buddy()))
-            out << QRect(w->mapTo(top, QPoint(0, 0)), w->size());
-    }
-    return out;
-}
-
-Colours Drawn(QWidget *w)
-{
-    const QImage image = w->grab().toImage();
-    QHash<QRgb, int> count;
-    for (int y = 0; y < image.height(); y++)
-        for (int x = 0; x < image.width(); x++)
-            count[image.pixel(x, y) | 0xFF000000]++;
-    QRgb face = 0;
-    for (auto it = count.begin(); it != count.end(); ++it)
-        if (it.value() > count.value(face)) face = it.key();
-    QRgb ink = face;
-    for (auto it = count.begin(); it != count.end(); ++it)
-        if (Contrast(QColor(it.key()), QColor(face)) > Contrast(QColor(ink), QColor(face)))
-            ink = it.key();
-    return {QColor(face), QColor(ink)};
-}
-
-double Contrast(const QColor &a, const QColor &b)
-{
-    auto luminance = [](const QColor &c) {
-        auto linear = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return snapshot.filter(QRegularExpression(QString("^(?!(%1):)").arg(name)));
 }
 
 Popups::Popups(QStringList files, std::function<void()> beforeAccept)
@@ -382,10 +337,14 @@ QList<Ints> Sim::frames() const
     return out;
 }
 
-Ints Sim::commands(int from) const
+Ints Sim::commands(int from, bool all) const
 {
+    const int logged = frames().size();
+    if (all) FillTxBuf(0);
+    if (all && (ComWrt(com, szWriteBuf, FrameLen) != FrameLen || !waitFrames(logged + 1)))
+        qWarning("the simulator did not log the frame of command 0");
     Ints out;
-    for (const Ints &f : frames().mid(from))
+    for (const Ints &f : frames().mid(from, all ? logged - from : -1))
         out << f.value(1);
     return out;
 }

@@ -53,17 +53,15 @@ template <typename T> QString Line(const char *name, const QList<T> &values)
 int Load(std::function<void()> beforeInit = nullptr);
 void Discard(); /* closes the port in use, discards the panel */
 
-QWidget *W(int control);
-QWidget *W(const char *objectName);
 /* The operator's input on the real window; each returns once the callback has returned. */
+QWidget *W(int control);
 void Click(int control);
 void Type(int control, const QString &text, bool enter = true);
 void Choose(int ring, int value); /* with the arrow keys */
 void CommitPort(int port);
 
-int Val(int control);
-int Attr(int control, int attribute);
-QString Text(int control, int attribute = 0); /* the value, or a text attribute */
+int Val(int control, int attribute = 0);      /* the value, or an attribute */
+QString Text(int control, int attribute = 0); /* the text, or a text attribute */
 QString Status();
 Ints Params(); /* the twelve inputs in packet order, power in percent */
 void SetParams(const Ints &values);
@@ -71,19 +69,9 @@ Ints Packet(); /* pp */
 Ints Vars();   /* the fifteen parameter variables in packet order */
 /* All an operation may change but the status line, a line each: inputs, dimming, dead-time
 ** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
-** displays, history, jump buffer and its graph. */
+** displays, history, jump buffer and its graph, where every control lies. */
 QStringList Snapshot();
-QStringList Without(const QStringList &snapshot, const char *name); /* that line dropped */
-/* Where every control and every control's label lies on the window, hidden ones too. */
-QList<QRect> Geometry();
-
-/* As a widget draws itself: the colour most of its pixels show, and the one standing out most
-** from it (its text). Contrast: the ratio of two colours' relative luminance, 1 to 21. */
-struct Colours {
-    QColor face, ink;
-};
-Colours Drawn(QWidget *w);
-double Contrast(const QColor &a, const QColor &b);
+QStringList Without(const QStringList &snapshot, const char *names); /* "a|b": lines dropped */
 
 struct Popup {
     QString title, text;
@@ -105,8 +93,7 @@ class Popups : public QObject
     QTimer timer;
     QElapsedTimer clock;
 };
-/* True when `popups` holds the TIMEOUT report `count` times and nothing else, and the status
-** line says "TIMEOUT". */
+/* The TIMEOUT report `count` times and no other popup, and "TIMEOUT" in the status line. */
 bool TimeoutReported(const Popups &popups, int count = 1);
 
 /* Runs `act` once, from a 5 ms timer and so inside whatever event processing the code under
@@ -143,7 +130,9 @@ class Sim
     bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
     Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
     QList<Ints> frames() const; /* the frames received, oldest first */
-    Ints commands(int from = 0) const;
+    /* The commands of the frames from `from` on; first, when `all`, a frame of command 0
+    ** (ignored by the sensor) is written and awaited: every frame written before is in. */
+    Ints commands(int from = 0, bool all = false) const;
     bool waitFrames(int n) const;
 
     static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
