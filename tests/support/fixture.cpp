@@ -339,14 +339,17 @@ QList<Ints> Sim::frames() const
 
 Ints Sim::commands(int from, bool all) const
 {
-    const int logged = frames().size();
-    if (all) FillTxBuf(0);
-    if (all && (ComWrt(com, szWriteBuf, FrameLen) != FrameLen || !waitFrames(logged + 1)))
-        qWarning("the simulator did not log the frame of command 0");
     Ints out;
-    for (const Ints &f : frames().mid(from, all ? logged - from : -1))
+    for (const Ints &f : frames().mid(from))
         out << f.value(1);
-    return out;
+    if (!all) return out;
+    const int markers = out.count(0);
+    FillTxBuf(0);
+    ComWrt(com, szWriteBuf, FrameLen);
+    QDeadlineTimer deadline(10000);
+    while ((out = commands(from)).count(0) == markers && !deadline.hasExpired())
+        Pump();
+    return out.mid(0, out.lastIndexOf(0));
 }
 
 bool Sim::waitFrames(int n) const
