@@ -123,8 +123,10 @@ int ReadExchange(unsigned char command, int replyLen)
     ComWrt(com, szWriteBuf, FrameLen);
     tstart = Timer();
     int n;
+    // Each pass sleeps until an event, the limit or the complete reply: nothing runs while the
+    // bytes are on the line, and Stop or the last byte ends the pass at once.
     do {
-        ProcessSystemEvents();
+        ProcessSystemEventsUntil(tstart + ReplyLimit, com, replyLen);
         n = GetInQLen(com);
         if (command == 5 && poll == 0) return -1;
         tdiff = Timer() - tstart;
@@ -136,13 +138,17 @@ int ReadExchange(unsigned char command, int replyLen)
 
 void SettleWait(void)
 {
-    const double wait = target == EEPROM ? 1.5 : 0.1;
+    WaitSeconds(target == EEPROM ? 1.5 : 0.1);
+}
+
+void WaitSeconds(double seconds)
+{
     tstart = Timer();
     tdiff = 0.0;
     do {
-        ProcessSystemEvents();
+        ProcessSystemEventsUntil(tstart + seconds, 0, 0);
         tdiff = Timer() - tstart;
-    } while (tdiff < wait);
+    } while (tdiff < seconds);
 }
 
 void TimeoutReport(void)

@@ -54,6 +54,9 @@ int WriteExchange(unsigned char command);
 int ReadExchange(unsigned char command, int replyLen);
 /* Waits 1.5 s when target is EEPROM, else 0.1 s, processing events at least once. */
 void SettleWait(void);
+/* Waits `seconds` from now, processing events on every pass and at least once; tstart and
+** tdiff time the wait. */
+void WaitSeconds(double seconds);
 /* "TIMEOUT" into the status line and the modal "INFO" popup with InfoTimeout. */
 void TimeoutReport(void);
 

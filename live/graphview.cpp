@@ -43,12 +43,7 @@ void DispVis(void)
 void ShowGraph(void)
 {
     if (source == 2) {
-        tstart = Timer();
-        tdiff = 0.0;
-        while (AdjustWait > tdiff) {
-            ProcessSystemEvents();
-            tdiff = Timer() - tstart;
-        }
+        WaitSeconds(AdjustWait);
         int edge = 0, win = 0;
         GetCtrlVal(panel, PANEL_EDGE, &edge);
         GetCtrlVal(panel, PANEL_WIN, &win);

@@ -60,11 +60,20 @@ int RunUserInterface(void);
 int QuitUserInterface(int returnCode);
 
 /* Dispatches the events pending now, running their callbacks nested in the caller, and
-** returns. When nothing is pending it sleeps until an event arrives, for at most 4 ms, so a
-** wait loop that calls it continuously uses under 2 % of a core instead of all of it; serial
-** data and the operator's input end the sleep at once (within a fraction of a millisecond),
-** so only a timed wait may overrun its time, by at most those 4 ms. */
+** returns. Never sleeps: a loop that calls nothing else runs a core at full load. */
 int ProcessSystemEvents(void);
+/* The event processing of a wait loop. Dispatches the events pending now, like
+** ProcessSystemEvents; if there were none, sleeps until the next event arrives or Timer()
+** reaches `deadline`, and dispatches it. Any event ends the sleep: operator input, a popup,
+** a timer, serial data. With `port` and `awaitedBytes` above 0 it sleeps only while fewer
+** than awaitedBytes bytes are queued on that port (GetInQLen), and on Linux the device holds
+** back the bytes that leave the count short, so that only the byte that completes it wakes
+** the process (GetInQLen counts the held bytes again once the call returns). Returns within a
+** fraction of a millisecond of the event that ends the sleep, and less than 1 ms after the
+** deadline on an idle system; at once, after dispatching, when the deadline has passed or
+** the bytes are queued. A callback it runs may wait in turn. Returns 0, or -1 before
+** InitRunTime. */
+int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes);
 
 /* ---- Control values ----------------------------------------------------------------- */
 

@@ -1,6 +1,6 @@
-/* qtpanel.h: what the platform's service files share about loaded panels: the record of a
-** panel and of each of its controls, and the look-ups by handle and identifier.
-** Internal to platform/; the logic never includes it.
+/* qtpanel.h: what the platform's service files share: the record of a loaded panel and of
+** each of its controls, the look-ups by handle and identifier, and the serial port a wait
+** watches. Internal to platform/; the logic never includes it.
 */
 #ifndef QTPANEL_H
 #define QTPANEL_H
@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class QLabel;
+class QSerialPort;
 
 namespace vrplatform
 {
@@ -53,6 +54,15 @@ int copyText(const QString &text, char *out, std::size_t capacity);
 /* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path
 ** cut to fit would name another file). */
 int copyPath(const QString &path, char *out, std::size_t capacity);
+
+/* The serial port behind port number `port` while it is open and working (serial.cpp), for
+** a wait that watches its data; nullptr otherwise. */
+QSerialPort *openSerialPort(int port);
+/* From now on the device of `port` reports data only once it holds `bytes` bytes, so that
+** the bytes before them do not wake the process from the dispatcher's sleep; 1 or less: every
+** byte, as after the open, and what the device holds is taken into the queue. Linux only
+** (terminal devices); elsewhere, and for a port that is not open, nothing happens. */
+void setReadThreshold(int port, int bytes);
 
 } // namespace vrplatform
 

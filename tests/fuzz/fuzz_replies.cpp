@@ -38,8 +38,9 @@ void check(bool ok)
 void settle(int expected)
 {
     if (expected > ComQueueLen) expected = ComQueueLen;
-    for (int i = 0; i < 500 && GetInQLen(com) < expected; i++)
-        ProcessSystemEvents();
+    const double deadline = Timer() + 2.0;
+    while (Timer() < deadline && GetInQLen(com) < expected)
+        ProcessSystemEventsUntil(deadline, com, expected);
 }
 
 } // namespace
