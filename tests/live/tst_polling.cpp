@@ -31,11 +31,12 @@ QList<int> Displays()
             IntVal(PANEL_WIN)};
 }
 
-/* Presses Go, calls `each` in every strip chart cycle and Stop in the cycles-th; returns the
-** number of cycles seen, -1 when the watchdog had to end the loop. */
-int RunCycles(int cycles, std::function<void(int)> each = nullptr, int limitMs = 20000)
+/* Presses Go, calls `each` in every cycle and Stop in the cycles-th; returns the number of
+** cycles seen, -1 when the watchdog had to end the loop. */
+int RunCycles(const SensorSim &sim, int cycles, std::function<void(int)> each = nullptr,
+              int limitMs = 20000)
 {
-    CycleWatch watch([cycles, each](int n) {
+    CycleWatch watch(sim, [cycles, each](int n) {
         if (each) each(n);
         if (n == cycles) Press(ButtonStop);
     });
@@ -105,7 +106,7 @@ void Polling::goodCycle()
     const QList<double> before = History();
     const int frames = int(sim.frames().size());
     fixture::PopupCatcher popups;
-    QCOMPARE(RunCycles(1), 1);
+    QCOMPARE(RunCycles(sim, 1), 1);
 
     QCOMPARE(popups.count(), 0);
     QCOMPARE(Commands(sim, frames), QList<int>{5}); // Stop between exchanges: no second one
@@ -130,7 +131,7 @@ void Polling::historyAndThresholdEdits()
         fixture::TypeAndEnter(fixture::Widget(PANEL_THRESHOLD), QString::number(n + 1));
         if (n == 100) after100 = History();
     };
-    QCOMPARE(RunCycles(101, each, 60000), 101);
+    QCOMPARE(RunCycles(sim, 101, each, 60000), 101);
 
     QCOMPARE(after100.size(), 500); // after 100 cycles sample i came from cycle i + 1
     for (int i = 0; i < 100; i++) {
@@ -168,7 +169,7 @@ void Polling::failedReply()
     const int before = int(sim.frames().size());
     QList<double> history, trace;
     fixture::PopupCatcher popups;
-    CycleWatch watch([&](int n) {
+    CycleWatch watch(sim, [&](int n) {
         if (n != 2) return;
         history = History();
         trace = TraceValues(1);
@@ -218,7 +219,7 @@ void Polling::stopDuringReplyWait()
 
     QVERIFY(sim.command(QStringLiteral("fault 5 none")));
     QVERIFY(sim.command(DataCommand(44, 55, 140, 0, 1000, 0)));
-    QCOMPARE(RunCycles(1), 1);
+    QCOMPARE(RunCycles(sim, 1), 1);
     QCOMPARE(Displays().mid(0, 2), (QList<int>{44, 55}));
 }
 

@@ -1,5 +1,5 @@
 /* livefixture.cpp: Go, Stop and GetBuff pressed as the operator presses them, the per-cycle
-** hook on the strip chart, scripted steps inside the polling loop, the frame log by command.
+** hook, scripted steps inside the polling loop, the frame log by command.
 */
 #include "livefixture.h"
 
@@ -7,11 +7,10 @@
 #include "simulator.h"
 
 #include "live/live.h"
+#include "platform/qtpanel.h"
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
-#include <QLineSeries>
+#include <QSerialPort>
 #include <QTest>
 #include <QWidget>
 
@@ -54,20 +53,27 @@ bool PressGo(int limitMs)
     return !stopped;
 }
 
-CycleWatch::CycleWatch(std::function<void(int)> each) : m_each(std::move(each))
+CycleWatch::CycleWatch(const SensorSim &sim, std::function<void(int)> each)
+    : m_sim(sim), m_base(Count(sim, 5)), m_each(std::move(each))
 {
-    auto *view = qobject_cast<QChartView *>(fixture::Widget(vr::PANEL_STRIPCHART));
-    QLineSeries *first = nullptr;
-    if (view && !view->chart()->series().isEmpty())
-        first = qobject_cast<QLineSeries *>(view->chart()->series().first());
-    if (!first) {
-        qWarning("CycleWatch: the strip chart has no traces");
+    QSerialPort *port = vrplatform::openSerialPort(vr::com);
+    if (!port) {
+        qWarning("CycleWatch: the port is not open");
         return;
     }
-    connect(first, &QXYSeries::pointsReplaced, this, [this] {
-        count++;
-        if (m_each) m_each(count);
-    });
+    vr::nBytesR = -1;
+    // Data that arrives ends the reply wait, so a check queued then runs at the next event
+    // processing: the cycle's own once its reply is complete.
+    connect(port, &QSerialPort::readyRead, this,
+            [this] { QMetaObject::invokeMethod(this, &CycleWatch::check, Qt::QueuedConnection); });
+}
+
+void CycleWatch::check()
+{
+    if (vr::nBytesR != vr::AnzData) return; // no reply read since the last cycle counted
+    vr::nBytesR = -1;
+    count = Count(m_sim, 5) - m_base;
+    if (m_each) m_each(count);
 }
 
 Script::Script()

@@ -1,6 +1,6 @@
 /* livefixture.h: what the live-data tests share: the Go, Stop and GetBuff buttons pressed as
-** the operator presses them, a hook into every cycle that draws the strip chart, scripted
-** steps that run inside the polling loop's event processing, and the frame log by command.
+** the operator presses them, a hook into every polling cycle, scripted steps that run inside
+** the polling loop's event processing, and the frame log by command.
 */
 #ifndef LIVEFIXTURE_H
 #define LIVEFIXTURE_H
@@ -30,16 +30,21 @@ bool PressGo(int limitMs = 20000);
 /* A left click on a button of the main panel; returns when its callback has returned. */
 void Press(int control);
 
-/* Calls `each` with n inside the n-th cycle that draws the strip chart since the watch's
-** creation, after the cycle's displays, history and drawing, before its event processing.
-** Cycles of the adjustment view do not count. */
+/* Counts the polling cycles since the watch's creation by the data requests (command 5) the
+** simulator has logged, and calls `each` with n inside the n-th: at the cycle's first event
+** processing after its reply was read and displayed (in a strip chart view, after its drawing;
+** in the adjustment view, in its 1.0 s wait). A cycle whose reply fails does not count. The
+** watch notes each reply it has seen by setting nBytesR to -1. */
 class CycleWatch : public QObject
 {
   public:
-    explicit CycleWatch(std::function<void(int)> each = nullptr);
+    explicit CycleWatch(const SensorSim &sim, std::function<void(int)> each = nullptr);
     int count = 0;
 
   private:
+    void check();
+    const SensorSim &m_sim;
+    int m_base;
     std::function<void(int)> m_each;
 };
 
