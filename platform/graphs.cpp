@@ -1,14 +1,18 @@
 /* graphs.cpp: graphs and strip charts on Qt Charts: plots of byte arrays (lines and steps),
 ** the scrolling five-trace strip chart, plot deletion, trace visibility and the read-back
-** used by checks. Divisions: chart set-up; graphs; strip charts; read-back.
+** used by checks. Divisions: chart set-up; strip chart drawing; graphs; strip charts;
+** read-back.
 */
 #include "qtpanel.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsObject>
 #include <QLineSeries>
 #include <QList>
+#include <QPainter>
 #include <QPointF>
+#include <QPolygonF>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -36,6 +40,8 @@ struct Plot {
     int color = 0;
 };
 
+class StripLayer;
+
 /* What the platform keeps per chart control. Plots deleted from a graph go to `spare` and
 ** are reused by the next PlotY, so redrawing a graph every cycle creates no chart items. */
 struct Chart {
@@ -48,6 +54,7 @@ struct Chart {
     std::vector<QLineSeries *> spare;
     QLineSeries *traces[StripTraces] = {};
     QList<double> traceValues[StripTraces]; // strip charts: the last points of each trace
+    StripLayer *layer = nullptr;            // strip charts: draws the traces
 };
 
 std::map<QChartView *, std::unique_ptr<Chart>> charts;
@@ -73,6 +80,115 @@ int pointsPerScreen(QChartView *view)
     return v.isValid() && v.toInt() >= 2 ? v.toInt() : DefaultPointsPerScreen;
 }
 
+/* ---- Strip chart drawing ------------------------------------------------------------- */
+
+/* The traces of a strip chart, drawn over its plot area as one polyline per visible trace, in
+** the trace's series pen and in the order of the chart's series (a later one on top). The
+** series stay in the chart, without points, for their pens, visibility and legend: a series
+** given points would be outlined anew (for hit tests) whenever they change, and drawn segment
+** by segment, for several times the cost of the polyline. A change repaints only the band
+** of the plot area that the traces changed cover, before and after. */
+class StripLayer : public QGraphicsObject
+{
+  public:
+    explicit StripLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
+    {
+        setZValue(SeriesZValue);
+        connect(c.chart, &QChart::plotAreaChanged, this, [this] { prepareGeometryChange(); });
+    }
+    QRectF boundingRect() const override { return c.chart->plotArea(); }
+
+    /* Repaints trace t where it was and where it is, if its values or its visibility
+    ** changed since it was drawn. */
+    void refresh(int t)
+    {
+        const bool shown = c.traces[t]->isVisible();
+        if (shown == drawnShown[t] && (!shown || c.traceValues[t] == drawn[t])) return;
+        const QRectF dirty = band(drawn[t], drawnShown[t]).united(band(c.traceValues[t], shown));
+        if (!dirty.isEmpty()) update(dirty); // an empty rectangle would stand for the whole item
+        drawn[t] = shown ? c.traceValues[t] : QList<double>();
+        drawnShown[t] = shown;
+    }
+    /* Everything anew: the axes' ranges changed. */
+    void refreshAll()
+    {
+        for (int t = 0; t < StripTraces; t++) {
+            drawn[t] = c.traces[t]->isVisible() ? c.traceValues[t] : QList<double>();
+            drawnShown[t] = c.traces[t]->isVisible();
+        }
+        update();
+    }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        const QRectF area = c.chart->plotArea();
+        if (!scaled(area)) return;
+        // Half a pixel more, so that a line along an edge of the area is drawn whole.
+        painter->save();
+        painter->setClipRect(area.adjusted(-0.5, -0.5, 0.5, 0.5));
+        for (QAbstractSeries *s : c.chart->series())
+            for (int t = 0; t < StripTraces; t++) {
+                if (s != c.traces[t] || !drawnShown[t]) continue;
+                // The inner points of a level stretch are left out: the line from its first
+                // point to its last covers the same pixels at a fraction of the cost.
+                const QList<double> &v = drawn[t];
+                points.clear();
+                for (int i = 0; i < v.size(); i++)
+                    if (i == 0 || i == v.size() - 1 || v[i] != v[i - 1] || v[i] != v[i + 1])
+                        points.append(QPointF(xAt(area, i), yAt(area, v[i])));
+                painter->setPen(c.traces[t]->pen());
+                painter->drawPolyline(points);
+            }
+        painter->restore();
+    }
+
+  private:
+    enum { SeriesZValue = 4 }; /* where the chart puts its series: above grid and axes */
+
+    bool scaled(const QRectF &area) const
+    {
+        return !area.isEmpty() && c.x->max() > c.x->min() && c.y->max() > c.y->min();
+    }
+    double xAt(const QRectF &area, double x) const
+    {
+        return area.left() + (x - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+    }
+    double yAt(const QRectF &area, double y) const
+    {
+        return area.bottom() - (y - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+    }
+    /* The part of the plot area that values v cover drawn across its whole width, with room
+    ** for the pen; empty when not shown. */
+    QRectF band(const QList<double> &v, bool shown) const
+    {
+        const QRectF area = c.chart->plotArea();
+        if (!shown || v.isEmpty() || !scaled(area)) return QRectF();
+        const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+        QRectF r(QPointF(area.left(), yAt(area, *hi)), QPointF(area.right(), yAt(area, *lo)));
+        return r.adjusted(-2, -2, 2, 2).intersected(area.adjusted(-2, -2, 2, 2));
+    }
+
+    Chart &c;
+    QList<double> drawn[StripTraces];  /* the values each trace is drawn with */
+    bool drawnShown[StripTraces] = {}; /* whether each trace is drawn */
+    QPolygonF points;                  /* one trace's points, reused */
+};
+
+/* Grid and axis lines one device pixel wide whatever the scale (a cosmetic pen): they look as
+** with a pen of width 1, but a line of width 1 is outlined anew (stroked) every time the view
+** looks for the lines it has to repaint. */
+void thinLines(Chart &c)
+{
+    for (QValueAxis *axis : {c.x, c.y}) {
+        QPen pen = axis->gridLinePen();
+        pen.setWidthF(0);
+        axis->setGridLinePen(pen);
+        pen = axis->linePen();
+        pen.setWidthF(0);
+        axis->setLinePen(pen);
+    }
+}
+
 /* The chart record of a chart control, set up on first use: raster drawing without
 ** animation or legend, axes by the kind the panel file gives ("strip", "adj", "jump"). */
 Chart *chartOf(int panel, int control)
@@ -88,6 +204,9 @@ Chart *chartOf(int panel, int control)
     c->chart->setAnimationOptions(QChart::NoAnimation);
     c->chart->legend()->hide();
     c->chart->setBackgroundRoundness(0);
+    // Plain white: the theme's white-to-white gradient is computed anew, in worker threads, at
+    // every repaint.
+    c->chart->setBackgroundBrush(QBrush(Qt::white));
     c->chart->setMargins(QMargins(4, 4, 4, 4));
     view->setRenderHint(QPainter::Antialiasing, false);
 
@@ -117,7 +236,9 @@ Chart *chartOf(int panel, int control)
             c->traces[t] = newSeries(*c);
             c->traces[t]->setPen(QPen(colorOf(TraceColors[t]), 1));
         }
+        c->layer = new StripLayer(*c);
     }
+    thinLines(*c);
     Chart *raw = c.get();
     QObject::connect(view, &QObject::destroyed, [view] { charts.erase(view); });
     charts[view] = std::move(c);
@@ -178,10 +299,9 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int)
     if (!c) return -1;
     if (c->strip) {
         // A strip chart has no plots of its own: deleting clears its traces.
-        for (int t = 0; t < StripTraces; t++) {
+        for (int t = 0; t < StripTraces; t++)
             c->traceValues[t].clear();
-            c->traces[t]->clear();
-        }
+        c->layer->refreshAll();
         return 0;
     }
     if (plotHandle == VAL_DELETE_ALL) {
@@ -214,17 +334,18 @@ int PlotStripChart(int panel, int control, const double *y, int n, int start, in
     for (int k = 0; k < n; k++)
         c->traceValues[k % StripTraces].append(y[start + k * (skip + 1)]);
 
-    QList<QPointF> points;
-    points.reserve(screen);
     for (int t = 0; t < StripTraces; t++) {
         QList<double> &v = c->traceValues[t];
         if (v.size() > screen) v.remove(0, v.size() - screen);
-        points.clear();
-        for (int i = 0; i < v.size(); i++)
-            points.append(QPointF(i, v[i]));
-        c->traces[t]->replace(points);
     }
-    if (c->x->max() != screen - 1) c->x->setRange(0, screen - 1);
+    // Only the traces on view are drawn, and only where they changed; a hidden one catches
+    // up when it is shown again.
+    if (c->x->max() != screen - 1) {
+        c->x->setRange(0, screen - 1);
+        c->layer->refreshAll();
+    }
+    for (int t = 0; t < StripTraces; t++)
+        c->layer->refresh(t);
     return 0;
 }
 
@@ -234,6 +355,7 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
     if (!c || !c->strip || trace < 1 || trace > StripTraces || attribute != ATTR_TRACE_VISIBLE)
         return -1;
     c->traces[trace - 1]->setVisible(value != 0);
+    c->layer->refresh(trace - 1);
     return 0;
 }
 

@@ -1,6 +1,6 @@
 /* tst_graphs.cpp: the graph services on the real panel's charts, where the live-data tests do
-** not look: a step plot drawn as a staircase, and the strip chart scrolling at its points per
-** screen.
+** not look: a step plot drawn as a staircase, the strip chart scrolling at its points per
+** screen, and only the traces shown drawn on screen.
 */
 #include <QtTest>
 
@@ -22,7 +22,7 @@ QChart *Chart(int control)
     return qobject_cast<QChartView *>(fixture::Widget(control))->chart();
 }
 
-/* The drawn line series of a chart that are shown and not empty. */
+/* The line series of a chart that are shown and not empty. */
 QList<QLineSeries *> Shown(int control)
 {
     QList<QLineSeries *> out;
@@ -45,6 +45,41 @@ QList<double> Trace(int trace)
     return QList<double>(v, v + qMax(n, 0));
 }
 
+/* Whether the strip chart draws anything on the pixel of point (x, y) or next to it: any
+** colour but the empty plot area's, taken at (x, 10). */
+bool DrawnAt(double x, double y)
+{
+    auto *view = qobject_cast<QChartView *>(fixture::Widget(PANEL_STRIPCHART));
+    QChart *chart = view->chart();
+    const QImage image = view->grab().toImage();
+    auto pixel = [&](double px, double py) {
+        const QPointF p = chart->mapToPosition(QPointF(px, py), chart->series().first());
+        return view->mapFromScene(chart->mapToScene(p)) + view->viewport()->pos();
+    };
+    const QRgb empty = image.pixel(pixel(x, 10));
+    const QPoint at = pixel(x, y);
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++)
+            if (image.pixel(at + QPoint(dx, dy)) != empty) return true;
+    return false;
+}
+
+/* Makes `trace` the only one shown. */
+void ShowOnly(int trace)
+{
+    for (int t = 1; t <= 5; t++)
+        QCOMPARE(SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t == trace), 0);
+}
+
+/* 100 samples with trace t at level[t - 1] throughout. */
+void PlotLevels(const QList<int> &level)
+{
+    double y[500];
+    for (int k = 0; k < 500; k++)
+        y[k] = level[k % 5];
+    QCOMPARE(PlotStripChart(panel, PANEL_STRIPCHART, y, 500, 0, 0, VAL_DOUBLE), 0);
+}
+
 /* Draws 100 samples numbered first, first + 1, .. on all five traces. */
 void PlotSamples(int first)
 {
@@ -65,6 +100,7 @@ class Graphs : public QObject
     void cleanupTestCase() { fixture::DiscardRealPanel(); }
     void stepPlotIsStaircase();
     void stripChartScrolls();
+    void stripChartDrawsShownTraces();
 };
 
 /* Each value is held from x = i to x = i + 1, in the plot's colour. */
@@ -95,11 +131,7 @@ void Graphs::stripChartScrolls()
     QCOMPARE(v[0], 99.0);
     QCOMPARE(v[1], 100.0);
     QCOMPARE(v[100], 199.0);
-    const QList<QLineSeries *> shown = Shown(PANEL_STRIPCHART); // the traces the view shows
-    QVERIFY(!shown.isEmpty());
-    QCOMPARE(shown[0]->count(), 101);
-    QCOMPARE(shown[0]->at(0), QPointF(0, 99));
-    QCOMPARE(shown[0]->at(100), QPointF(100, 199));
+    QCOMPARE(Trace(1), v);
     QCOMPARE(XMax(PANEL_STRIPCHART), 100.0);
 
     SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, 20);
@@ -109,6 +141,25 @@ void Graphs::stripChartScrolls()
     QCOMPARE(w[0], 180.0);
     QCOMPARE(w[19], 199.0);
     QCOMPARE(XMax(PANEL_STRIPCHART), 19.0);
+}
+
+/* Each trace at its own level, away from the grid lines: a trace is drawn only while shown
+** (the last one, drawn on top of the others, included), and one hidden while samples came
+** shows them all once it is shown again. */
+void Graphs::stripChartDrawsShownTraces()
+{
+    DeleteGraphPlot(panel, PANEL_STRIPCHART, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
+    SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, 101);
+    ShowOnly(1);
+    PlotLevels({40, 70, 120, 180, 230});
+    PlotLevels({40, 70, 120, 180, 215});
+    QVERIFY(DrawnAt(60, 40));
+    for (int level : {70, 120, 180, 215, 230})
+        QVERIFY2(!DrawnAt(60, level), qPrintable(QString::number(level)));
+    ShowOnly(5);
+    QVERIFY(DrawnAt(60, 215));
+    QVERIFY(!DrawnAt(60, 230));
+    QVERIFY(!DrawnAt(60, 40));
 }
 
 QTEST_MAIN(Graphs)
