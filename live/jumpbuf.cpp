@@ -12,6 +12,7 @@ namespace vr
 {
 
 unsigned char jumpbuf[AnzJump]; /* jump buffer of the last good readout; GetJmpBuf */
+unsigned char jumpthreshold;    /* threshold drawn with it, from the panel; GetJmpBuf */
 
 static const int ColourValues = 0x0000FF, ColourThreshold = 0x000000;
 
@@ -25,6 +26,7 @@ void GetJmpBuf(void)
     }
     unsigned char reference[AnzJump];
     GetCtrlVal(panel, PANEL_THRESHOLD, &threshold);
+    jumpthreshold = threshold;
     std::memcpy(jumpbuf, szReadBuf, AnzJump);
     std::memset(reference, threshold, AnzJump);
     DeleteGraphPlot(panel, PANEL_GRAPH_JUMPBUF, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);

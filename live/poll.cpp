@@ -37,18 +37,24 @@ void GetData(void)
     DispVis();
     while (poll == 1) {
         const int r = ReadExchange(order, AnzData);
-        if (r < 0) return; // stopped while waiting for the reply
+        if (r < 0) return;     // stopped while waiting for the reply
+        double recorded = 0.0; // seconds the recording's line took
         if (r == 1) {
             GetRxBufData();
             CopyDatatoVars();
             SetPanelData();
             ShowGraph();
+            const double start = Timer();
+            RecordData();
+            recorded = Timer() - start;
         } else {
             TimeoutReport();
             poll = 0;
         }
         ProcessSystemEvents();
-        Sleep(PauseMs);
+        // The line's way to the disk is taken out of the pause, so that a recording does not
+        // lengthen the cycle; the sensor still has the whole pause between reply and request.
+        Sleep(PauseMs - static_cast<int>(recorded * 1000.0));
     }
 }
 

@@ -1,9 +1,12 @@
 /* graphs.cpp: graphs and strip charts on Qt Charts: plots of byte arrays (lines and steps),
-** the scrolling five-trace strip chart, plot deletion, trace visibility and the read-back
-** used by checks. Divisions: chart set-up; graphs; strip charts; read-back.
+** the scrolling five-trace strip chart, plot deletion, trace visibility, the picture of a
+** chart as a PNG file and the read-back used by checks. Divisions: chart set-up; graphs; strip
+** charts; pictures; read-back.
 */
 #include "qtpanel.h"
 
+#include <QBuffer>
+#include <QPixmap>
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
@@ -235,6 +238,21 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
         return -1;
     c->traces[trace - 1]->setVisible(value != 0);
     return 0;
+}
+
+/* ---- Pictures ------------------------------------------------------------------------- */
+
+int SaveCtrlImage(int panel, int control, const char *fileName)
+{
+    Control *ctl = findControl(panel, control);
+    if (!ctl || !fileName || !*fileName)
+        return fileFailure(-1, QStringLiteral("no such control or no file name"));
+    const QPixmap picture = ctl->widget->grab();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
+        return fileFailure(-1, QStringLiteral("cannot make the picture of the control"));
+    return saveAtomically(QString::fromLocal8Bit(fileName), png);
 }
 
 /* ---- Read-back ----------------------------------------------------------------------- */

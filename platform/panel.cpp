@@ -37,6 +37,7 @@ struct Panel {
     PanelCallbackPtr callback = nullptr;
     std::map<int, Control> controls;
     int nextId = 1000; // identifiers for controls created at run time
+    int top = 0;       // pixels the controls stand below the panel file's positions
     bool discarding = false;
 };
 
@@ -247,6 +248,19 @@ QWidget *panelWidget(int panel)
 QWidget *activePanelWidget()
 {
     return lastShown.data();
+}
+
+void shiftPanelContents(int panel, int dy)
+{
+    Panel *p = findPanel(panel);
+    if (!p || !p->root || dy <= 0) return;
+    QWidget *root = p->root;
+    for (QWidget *w : root->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (!w->isWindow()) w->move(w->x(), w->y() + dy);
+    const int height = root->height() + dy; // before the new minimum enlarges the panel
+    root->setMinimumHeight(root->minimumHeight() + dy);
+    root->resize(root->width(), height);
+    p->top += dy;
 }
 
 } // namespace vrplatform
@@ -482,6 +496,14 @@ int SetCtrlVal(int panel, int control, const char *text)
 namespace
 {
 
+/* How far a control stands below its panel-file position: the room made above the controls
+** of a panel laid out by hand (shiftPanelContents); 0 inside containers and layouts. */
+int topOffset(int panel, QWidget *w)
+{
+    Panel *p = findPanel(panel);
+    return p && w->parentWidget() == p->root.data() ? p->top : 0;
+}
+
 /* Colours, font and frame colour live in dynamic properties and are turned into one style
 ** sheet, so each can be changed on its own and read back. */
 void restyle(QWidget *w)
@@ -528,7 +550,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
         if (c->label) c->label->setEnabled(value == 0);
         return 0;
     case ATTR_LEFT: w->move(value, w->y()); return 0;
-    case ATTR_TOP: w->move(w->x(), value); return 0;
+    case ATTR_TOP: w->move(w->x(), value + topOffset(panel, w)); return 0;
     case ATTR_FRAME_COLOR:
         w->setProperty("vrFrameColor", value);
         restyle(w);
@@ -601,7 +623,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value)
     case ATTR_VISIBLE: *value = w->isHidden() ? 0 : 1; return 0;
     case ATTR_DIMMED: *value = w->isEnabled() ? 0 : 1; return 0;
     case ATTR_LEFT: *value = w->x(); return 0;
-    case ATTR_TOP: *value = w->y(); return 0;
+    case ATTR_TOP: *value = w->y() - topOffset(panel, w); return 0;
     case ATTR_TEXT_POINT_SIZE: return prop("vrPointSize");
     case ATTR_FRAME_COLOR: return prop("vrFrameColor");
     case ATTR_TEXT_COLOR: return prop("vrTextColor");
@@ -668,7 +690,7 @@ int NewCtrl(int panel, int style, const char *label, int top, int left)
     if (!p || !p->root || style != CTRL_TEXT_MSG) return -1;
     auto *text = new QLabel(p->root);
     if (label && *label) text->setToolTip(QString::fromLocal8Bit(label));
-    text->move(left, top);
+    text->move(left, top + p->top);
     text->show();
     Control c;
     c.id = p->nextId++;

@@ -1,6 +1,6 @@
 /* platform.h: the services the program logic uses for its panel, event loop, popups,
 ** serial port, timer, files and graphs. The one header of platform/ that the logic includes;
-** no Qt type appears here. Implementation files: panel.cpp, events.cpp, popups.cpp,
+** no Qt type appears here. Implementation files: panel.cpp, menus.cpp, events.cpp, popups.cpp,
 ** serial.cpp, files.cpp, graphs.cpp.
 **
 ** Conventions: every operation returns 0 or more on success and a negative code on failure
@@ -65,6 +65,34 @@ int QuitUserInterface(int returnCode);
 ** data and the operator's input end the sleep at once (within a fraction of a millisecond),
 ** so only a timed wait may overrun its time, by at most those 4 ms. */
 int ProcessSystemEvents(void);
+
+/* ---- Menu bar ----------------------------------------------------------------------- */
+
+/* A menu command: the panel whose menu bar it belongs to and the item's identifier. */
+typedef void (*MenuCallbackPtr)(int panel, int menuItem);
+
+/* One row of the program's menu table. Consecutive rows with the same menu title form one
+** menu, menus and items in table order; "&" marks the letter that opens a menu with Alt. */
+struct MenuEntry {
+    const char *menu;         /* menu title, e.g. "&File" */
+    const char *item;         /* item text, or nullptr for a separator line */
+    int id;                   /* item identifier for the menu attributes, > 0; 0 separators */
+    const char *shortcut;     /* key sequence such as "Ctrl+Q", or nullptr */
+    MenuCallbackPtr callback; /* called when the operator chooses the item */
+};
+
+/* Gives a loaded panel a menu bar built from `table`, all items enabled and unchecked. The
+** panel's controls keep their places in panel coordinates (ATTR_TOP, NewCtrl): a panel laid
+** out by hand grows by the bar's height and its contents move down below the bar. Returns 0;
+** negative for an unknown panel or one that has a menu bar already. */
+int InstallMenuBar(int panel, const MenuEntry *table, int count);
+
+enum { ATTR_CHECKED = 200 }; /* menu items: int 0/1, the check mark before the item */
+/* Sets ATTR_CHECKED or ATTR_DIMMED (int 0/1) of a menu item; never calls its callback, and
+** the operator's choice of an item never changes its check mark: only the program does.
+** Negative when the panel has no menu bar or no such item. */
+int SetMenuBarAttribute(int panel, int menuItem, int attribute, int value);
+int GetMenuBarAttribute(int panel, int menuItem, int attribute, int *value);
 
 /* ---- Control values ----------------------------------------------------------------- */
 
@@ -133,9 +161,11 @@ int MessagePopup(const char *title, const char *text);
 
 /* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
 ** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
-** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
-** negative for an error; on 1 or 2 the full path is in pathOut (cut to pathCapacity,
-** NUL-terminated). */
+** extension gets it. buttonLabel VAL_SAVE_BUTTON makes it a dialog for saving: its button
+** reads "Save" and an existing file is returned only once the operator has confirmed
+** replacing it. Returns 1 for an existing file, 2 for a new name, 0 for cancel, negative for
+** an error (also for a path that does not fit pathCapacity); on 1 or 2 the full path is in
+** pathOut, NUL-terminated. */
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
                         const char *title, int buttonLabel, int restrictDirectory,
                         int restrictExtension, int allowCancel, int allowMakeDirectory,
@@ -150,7 +180,7 @@ inline int FileSelectPopup(const char *defaultDir, const char *defaultFile,
                                restrictDirectory, restrictExtension, allowCancel,
                                allowMakeDirectory, pathOut, N);
 }
-enum { VAL_OK_BUTTON = 0 };
+enum { VAL_OK_BUTTON = 0, VAL_SAVE_BUTTON = 1 };
 
 /* ---- Time and system ---------------------------------------------------------------- */
 
@@ -215,8 +245,29 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 ** GetFileErrorText set. */
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int fileType);
-/* Text of the last ArrayToFile/FileToArray failure (empty after a success). */
+/* Text of the last failure of a file operation of this section, of the text and line files
+** and of SaveCtrlImage (empty after a success). */
 const char *GetFileErrorText(void);
+
+/* ---- Text and line files ------------------------------------------------------------ */
+
+/* Writes `length` bytes of `text` as the file, atomically as ArrayToFile: the old file stays
+** intact unless the whole new file was written. Returns 0, or negative with GetFileErrorText
+** set. */
+int SaveTextFile(const char *fileName, const char *text, std::size_t length);
+
+/* Line files, for recordings: a file that grows one line at a time. Creates the file, or
+** empties an existing one, for writing lines at its end. Returns a handle (0 or more), or
+** negative with GetFileErrorText set; at most 4 line files are open at once. */
+int OpenLineFile(const char *fileName);
+/* Appends `line` and a line feed and returns once both are on the disk, so that a crash or
+** a power cut afterwards keeps them. All or nothing: when the line cannot be written whole
+** (full disk, file size limit, medium removed) the part written is cut off again as far as
+** the system allows, and the result is negative with GetFileErrorText set; the lines written
+** before stay. The file stays open either way. */
+int WriteLine(int file, const char *line);
+/* Closes a line file; fine for a handle that is not open. Leaves GetFileErrorText alone. */
+int CloseLineFile(int file);
 
 /* ---- Graphs ------------------------------------------------------------------------- */
 
@@ -232,6 +283,9 @@ int PlotStripChart(int panel, int control, const double *y, int n, int start, in
                    int dataType);
 int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
 int SetTraceAttribute(int panel, int control, int trace, int attribute, int value);
+/* Saves a control as the panel draws it now (a graph with its plots and axes) as a PNG
+** file, atomically as SaveTextFile. Returns 0, or negative with GetFileErrorText set. */
+int SaveCtrlImage(int panel, int control, const char *fileName);
 
 /* For checks: number of plots on a graph; the values of plot `index` (oldest plot first)
 ** or of a strip chart trace (1-based), and its colour. Return the number of values. */

@@ -7,6 +7,7 @@
 
 #include "platform.h"
 
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -43,6 +44,16 @@ Control *findControl(int panel, int control);
 QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
+/* Moves every control of a panel laid out by hand `dy` pixels down and makes the panel as
+** much taller, to make room above them (for the menu bar); ATTR_TOP and NewCtrl go on using
+** the panel file's coordinates. */
+void shiftPanelContents(int panel, int dy);
+
+/* The file services' failure text (files.cpp): sets GetFileErrorText, returns `code`. */
+int fileFailure(int code, const QString &text);
+/* Writes `bytes` as the file through a temporary file that replaces it only once complete
+** (files.cpp). Returns 0, or negative with GetFileErrorText set. */
+int saveAtomically(const QString &fileName, const QByteArray &bytes);
 
 /* The directory the program's data is loaded from (events.cpp), and a file name taken from
 ** it when the name is relative. */

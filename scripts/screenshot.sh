@@ -21,7 +21,9 @@ VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")" "$bin/veltrav20" &
 pids+=($!)
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
 sleep 1
-xdotool mousemove --window "$wid" 822 89 click 1   # the source ring: NORM
+# The menu bar stands above the panel file's controls: their places move down by its height.
+bar=$(( $(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p') - 632 ))
+xdotool mousemove --window "$wid" 822 $(( 89 + bar )) click 1   # the source ring: NORM
 sleep 0.5
 xdotool key Down Return
 xdotool windowfocus --sync "$wid" 2>/dev/null || true

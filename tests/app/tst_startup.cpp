@@ -28,10 +28,17 @@ class TestStartup : public QObject
     }
 
   private slots:
+    void closeEndsWithZero_data()
+    {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("window closed") << false;
+        QTest::newRow("File menu, Quit") << true;
+    }
     /* In-process run of WinMain: the panel comes up with the open failure in the status
-    ** line, and the operator's close ends the event loop with 0. */
+    ** line, and the operator's close (or Quit, which is the same) ends the event loop with 0. */
     void closeEndsWithZero()
     {
+        QFETCH(bool, quit);
         qputenv("VELTRAV20_COM1", "/nonexistent/ttyVeltra");
         QString status;
         bool closed = false;
@@ -44,7 +51,10 @@ class TestStartup : public QObject
             GetCtrlVal(panel, PANEL_STATUS, text);
             status = text;
             closed = true;
-            w->close();
+            if (quit)
+                QVERIFY(fixture::ChooseMenuItem(MENU_QUIT));
+            else
+                w->close();
         });
         poller.start();
         char name[] = "veltrav20";

@@ -46,6 +46,11 @@ pids+=($prog_pid)
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
 [ -n "$wid" ] || fail "no program window"
 
+# The menu bar stands above the panel, which grows by its height: clicks at the panel file's
+# positions are moved down by as much.
+height=$(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p')
+bar=$(( ${height:-632} - 632 ))
+
 frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
 count() { frames | grep -c "^55 $1 " ; }
 # Waits until the log holds at least $2 frames of command $1.
@@ -54,7 +59,7 @@ wait_for() {
     fail "expected $2 frame(s) of command $1"
 }
 key() { xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key "$1"; }
-click() { xdotool mousemove --window "$wid" "$1" "$2" click "$3"; }
+click() { xdotool mousemove --window "$wid" "$1" $(( $2 + bar )) click "$3"; }
 last() { frames | grep "^55 $1 " | tail -n 1; }
 zeros="00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
 ram="50 64 0a 00 14 00 1e 05 04 00 05 00 00 00 00"    # the simulator's parameter set

@@ -1,6 +1,7 @@
 /* tst_views.cpp: the three views of the live data on the real panel: what the source
-** selector shows and hides (displays, graphs, strip chart traces, the jump graph) and the
-** adjustment view's bars at 0, 99 and 100 % from the simulator's data.
+** selector and the View menu show and hide (displays, graphs, strip chart traces, the jump
+** graph), the menu's check marks, and the adjustment view's bars at 0, 99 and 100 % from the
+** simulator's data.
 */
 #include <QtTest>
 
@@ -99,20 +100,25 @@ void Views::initTestCase()
 void Views::visibility_data()
 {
     QTest::addColumn<int>("source");
+    QTest::addColumn<bool>("menu");  // chosen from the View menu, else on the selector
     QTest::addColumn<Ints>("shown"); // DAT0 DAT1 NORM deco strip EDGE WIN adj jump
     QTest::addColumn<Ints>("traces");
     const Ints strip = {1, 1, 1, 1, 1, 0, 0, 0, 0}, adjust = {0, 0, 0, 0, 0, 1, 1, 1, 0};
-    QTest::newRow("raw view") << 0 << strip << Ints{1, 1, 0, 0, 0};
-    QTest::newRow("NORM view") << 1 << strip << Ints{0, 0, 1, 1, 1};
-    // The adjustment view leaves the traces as they were (set to 1 0 1 0 1 below).
-    QTest::newRow("adjustment view") << 2 << adjust << Ints{1, 0, 1, 0, 1};
+    for (bool menu : {false, true}) {
+        const char *how = menu ? ", View menu" : "";
+        QTest::addRow("raw view%s", how) << 0 << menu << strip << Ints{1, 1, 0, 0, 0};
+        QTest::addRow("NORM view%s", how) << 1 << menu << strip << Ints{0, 0, 1, 1, 1};
+        // The adjustment view leaves the traces as they were (set to 1 0 1 0 1 below).
+        QTest::addRow("adjustment view%s", how) << 2 << menu << adjust << Ints{1, 0, 1, 0, 1};
+    }
 }
 
 /* Each row starts from another view with the jump graph shown, as after a readout; the
-** operator then selects the row's view. */
+** operator then selects the row's view, and the View menu checks that view alone. */
 void Views::visibility()
 {
     QFETCH(int, source);
+    QFETCH(bool, menu);
     QFETCH(Ints, shown);
     QFETCH(Ints, traces);
     SetCtrlVal(panel, PANEL_SOURCE, (source + 2) % 3);
@@ -122,10 +128,21 @@ void Views::visibility()
         SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, pattern[t - 1]);
     SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
 
-    SelectSource(source);
+    if (menu)
+        QVERIFY(fixture::ChooseMenuItem(MENU_VIEW_RAW + source));
+    else
+        SelectSource(source);
     QCOMPARE(vr::source, source);
+    QCOMPARE(fixture::IntVal(PANEL_SOURCE), source);
     QCOMPARE(Visibility(), shown);
     QCOMPARE(TraceVisibility(), traces);
+    Ints checks;
+    for (int item = MENU_VIEW_RAW; item <= MENU_VIEW_ADJUST; item++) {
+        int checked = -1;
+        GetMenuBarAttribute(panel, item, ATTR_CHECKED, &checked);
+        checks << checked;
+    }
+    QCOMPARE(checks, (Ints{source == 0, source == 1, source == 2}));
 }
 
 void Views::adjustmentBars_data()

@@ -6,6 +6,7 @@
 #include "app/Veltrav20.h"
 #include "platform/qtpanel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -25,6 +26,7 @@ int LoadRealPanel(bool show)
     BindCallbacks(vr::cbfTable, vr::cbfTableLen);
     vr::panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
     if (vr::panel < 0) return vr::panel;
+    InstallMenuBar(vr::panel, vr::menuTable, vr::menuTableLen);
     GetProjectDir(vr::proj_dir);
     GetDocumentDir(vr::doc_dir);
     vr::InitVars();
@@ -75,6 +77,17 @@ void TypeAndEnter(QWidget *w, const QString &text)
     QTest::keyClick(w, Qt::Key_Return);
 }
 
+bool ChooseMenuItem(int item)
+{
+    QWidget *w = PanelWindow();
+    for (QAction *a : w ? w->findChildren<QAction *>() : QList<QAction *>())
+        if (a->property("vrMenuItem").toInt() == item && a->isEnabled()) {
+            a->trigger();
+            return true;
+        }
+    return false;
+}
+
 int IntVal(int control)
 {
     int v = -12345;
@@ -107,7 +120,10 @@ void PopupCatcher::check()
     if (!modal) return;
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         popups.append({box->windowTitle(), box->text()});
-        box->accept();
+        if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+            yes->click();
+        else
+            box->accept();
     } else if (other) {
         other(modal);
     }

@@ -17,8 +17,8 @@ namespace fixture
 {
 
 /* Loads "Veltrav20.uir" from the build's program directory with the program's callback
-** table, runs InitVars (no port is opened) and shows the panel. Returns the handle
-** (also in vr::panel), negative on failure. */
+** table, gives it the program's menu bar, runs InitVars (no port is opened) and shows the
+** panel. Returns the handle (also in vr::panel), negative on failure. */
 int LoadRealPanel(bool show = true);
 /* Discards the panel loaded last and clears vr::panel. */
 void DiscardRealPanel();
@@ -34,6 +34,10 @@ void RightClick(QWidget *w);
 /* Types `text` into a numeric input and presses Enter. */
 void TypeAndEnter(QWidget *w, const QString &text);
 
+/* The operator chooses a menu item of the main panel's menu bar (as a click on it does).
+** False when the panel has no such item or it is dimmed. */
+bool ChooseMenuItem(int item);
+
 /* Control values and attributes through the platform, for short checks. */
 int IntVal(int control);
 int Attr(int control, int attribute);
@@ -45,7 +49,8 @@ struct Popup {
 };
 
 /* Watches for modal message popups while alive, records each one's title and text and
-** closes it, so code under test that shows a popup carries on. An optional hook handles
+** closes it (a question with Yes, as the operator confirming), so code under test that shows
+** a popup carries on. An optional hook handles
 ** other modal widgets (a file dialog): it gets the widget and must close it. */
 class PopupCatcher : public QObject
 {
