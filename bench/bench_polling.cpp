@@ -1,7 +1,8 @@
 /* bench_polling.cpp: timing and cost of the measurement polling loop against the simulated
 ** sensor at the real line rate: cycle period in the strip chart and adjustment views, CPU use
-** while polling next to a naive busy wait, and resident memory over a long run.
-** Divisions: options and measures; the simulator; one polling run; the comparison waits; main.
+** while polling next to a naive busy wait, resident memory over a long run, and the cycle
+** with and without a recording. Divisions: options and measures; the simulator; one polling
+** run; the comparison waits; recording; main.
 */
 #include "app/Veltrav20.h"
 #include "link/com232.h"
@@ -9,6 +10,7 @@
 #include "params/params.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -207,6 +209,64 @@ template <typename Pass> double WaitLoopCpu(double seconds, Pass pass)
     return 100.0 * (CpuSeconds() - cpu0) / (clock.nsecsElapsed() / 1e9);
 }
 
+/* ---- Recording ----------------------------------------------------------------------------- */
+
+/* The strip chart cycle with and without a recording to a file in `dir`, side by side: six
+** runs of cycles / 3 cycles each, alternating, so that other load on the machine falls on
+** both alike; then the time RecordData takes for one line (write and sync to the disk),
+** called alone 200 times. */
+void CompareRecording(FrameLog &log, const QString &dir, int cycles)
+{
+    const int block = std::max(cycles / 3, 2);
+    const QByteArray path = QDir(dir).filePath(QStringLiteral("recording.csv")).toLocal8Bit();
+    std::snprintf(vr::record_name, sizeof vr::record_name, "%s", path.constData());
+    std::vector<std::pair<int, int>> runs[2]; /* log ranges without [0] and with [1] */
+    long lines = 0;
+    for (int i = 0; i < 6; i++) {
+        const int with = i % 2;
+        if (with && !vr::OpenRecording()) return;
+        const RunResult r = RunPolling(log, ViewNorm, block + 1);
+        runs[with].push_back({r.first, r.last});
+        lines += with ? vr::recordLines : 0;
+        if (with) vr::StopRecording();
+    }
+    const std::vector<double> times = log.Times();
+    std::vector<double> periods[2];
+    for (int with = 0; with < 2; with++)
+        for (const auto &run : runs[with]) {
+            const std::vector<double> p = Periods(times, run.first, run.second);
+            periods[with].insert(periods[with].end(), p.begin(), p.end());
+        }
+
+    std::vector<double> lineMs;
+    if (vr::OpenRecording()) {
+        for (int i = 0; i < 200; i++) {
+            QElapsedTimer clock;
+            clock.start();
+            vr::RecordData();
+            lineMs.push_back(clock.nsecsElapsed() / 1e6);
+            Sleep(10);
+        }
+        vr::StopRecording();
+    }
+    std::sort(lineMs.begin(), lineMs.end());
+
+    std::printf("\nRecording (to %s), alternating runs of %d cycles\n", path.constData(), block);
+    std::printf("Cycle period, ms        cycles      min      p10   median      p90      max"
+                "   line-rate  median-lr\n");
+    PrintPeriods("without recording", periods[0], LineRateCycle * 1000.0);
+    PrintPeriods("with recording", periods[1], LineRateCycle * 1000.0);
+    std::sort(periods[0].begin(), periods[0].end());
+    std::sort(periods[1].begin(), periods[1].end());
+    std::printf("median with - without: %+.2f ms; %ld lines recorded in %zu cycles\n",
+                Percentile(periods[1], 0.5) - Percentile(periods[0], 0.5), lines,
+                periods[1].size() + runs[1].size());
+    std::printf("one line to the disk (RecordData: write and sync), ms: median %.2f, p90 %.2f, "
+                "max %.2f of %zu\n",
+                Percentile(lineMs, 0.5), Percentile(lineMs, 0.9),
+                lineMs.empty() ? 0.0 : lineMs.back(), lineMs.size());
+}
+
 /* ---- Main ------------------------------------------------------------------------------------ */
 
 bool ParseOptions(int argc, char *argv[], Options *o)
@@ -326,6 +386,8 @@ int main(int argc, char *argv[])
                 strip.after100.heapBytes, 12 + int(std::to_string(opt.cycles).size()),
                 strip.end.heapBytes,
                 strip.after100.rssKiB ? strip.end.heapBytes - strip.after100.heapBytes : 0);
+
+    CompareRecording(log, dir.path(), std::min(opt.cycles, 900));
 
     DiscardPanel(vr::panel);
     CloseCom(vr::com);

@@ -52,9 +52,10 @@ void GetData(void)
             poll = 0;
         }
         ProcessSystemEvents();
-        // The line's way to the disk is taken out of the pause, so that a recording does not
-        // lengthen the cycle; the sensor still has the whole pause between reply and request.
-        Sleep(PauseMs - static_cast<int>(recorded * 1000.0));
+        // The line's way to the disk (a few milliseconds for the sync) is taken out of the
+        // pause, so that a recording does not lengthen the cycle; the sensor still has the
+        // pause, to the millisecond, between its reply and the next request.
+        Sleep(PauseMs - static_cast<int>(recorded * 1000.0 + 0.5));
     }
 }
 
