@@ -58,6 +58,23 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+/* Writes all of `bytes` to an unbuffered file; returns the number written, and when that
+** falls short the reason in *reason. */
+qint64 writeAll(QFileDevice &file, const QByteArray &bytes, QString *reason)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        // A write the disk cuts short returns the part written; the next one gives the reason.
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0) {
+            *reason = file.errorString();
+            break;
+        }
+        written += n;
+    }
+    return written;
+}
+
 } // namespace
 
 /* ---- Errors and atomic saves --------------------------------------------------------- */
@@ -81,19 +98,15 @@ int saveAtomically(const QString &fileName, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(FileOpenFailed,
                     QStringLiteral("cannot create the file: ") + file.errorString());
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
-                                                        "written): %3")
-                                             .arg(written)
-                                             .arg(bytes.size())
-                                             .arg(reason));
-        }
-        written += n;
+    QString reason;
+    const qint64 written = writeAll(file, bytes, &reason);
+    if (written < bytes.size()) {
+        file.cancelWriting();
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
+                                                    "written): %3")
+                                         .arg(written)
+                                         .arg(bytes.size())
+                                         .arg(reason));
     }
     if (!file.commit())
         return fail(FileWriteFailed, QStringLiteral("cannot save the file: ") + file.errorString());
@@ -275,20 +288,15 @@ int WriteLine(int handle, const char *line)
     if (!file || !line) return fail(FileBadArgument, QStringLiteral("the file is not open"));
     const QByteArray bytes = QByteArray(line) + '\n';
     const qint64 start = file->pos();
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        // A write the disk cuts short returns the part written; the next one gives the reason.
-        const qint64 n = file->write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            const QString reason = file->errorString();
-            if (written > 0 && file->resize(start)) file->seek(start); // no partial line stays
-            return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
-                                                        "of a line written): %3")
-                                             .arg(written)
-                                             .arg(bytes.size())
-                                             .arg(reason));
-        }
-        written += n;
+    QString reason;
+    const qint64 written = writeAll(*file, bytes, &reason);
+    if (written < bytes.size()) {
+        if (written > 0 && file->resize(start)) file->seek(start); // no partial line stays
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes of "
+                                                    "a line written): %3")
+                                         .arg(written)
+                                         .arg(bytes.size())
+                                         .arg(reason));
     }
     if (!syncToDisk(file))
         return fail(FileWriteFailed, QStringLiteral("cannot write the file to the disk: ") +
