@@ -117,6 +117,7 @@ class TestPanelEvents : public QObject
             {"PANEL_THRESHOLD", 46, "QSpinBox", "CBF_EditThreshold"},
             {"PANEL_HEADER_DECO", 47, "QFrame", ""},
             {"PANEL_STRIPCHART", 48, "QChartView", "CBF_GraphRaw1"},
+            {"PANEL_RECORDING", 50, "QLabel", ""},
         };
         for (const Row &r : rows)
             QTest::newRow(r.name) << r.id << QString(r.cls) << QString(r.cb);

@@ -2,8 +2,8 @@
 # End to end in a real X window: installs the program into a temporary prefix, starts an X
 # server (Xvfb), the sensor simulator and the installed program, and drives it as an operator
 # would, with real key presses and clicks: F10 Get, F9 Send, the EEPROM toggle, F11 Go, F12
-# Stop, F8 GetBuff, a right click whose help popup is closed with a key press, and the window
-# manager's close request. Checks the frames in the simulator's log byte for byte and that the
+# Stop, F8 GetBuff, a right click whose help popup is closed with a key press, the Help menu
+# opened with Alt+H, and the window manager's close request. Checks the frames in the simulator's log byte for byte and that the
 # program ends with 0. Exits 77 (skipped) when no X server can be started.
 # Usage: e2e_window.sh <build dir> <wmclose program>
 set -u
@@ -99,6 +99,13 @@ for _ in $(seq 100); do
 done
 xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 && fail "the help popup stayed open"
 [ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the right click sent a frame"
+
+# The Help menu from the keyboard: its first item shows the shortcuts; nothing is sent.
+xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key alt+h; sleep 0.3; xdotool key Return
+keys=$(timeout 10 xdotool search --sync --onlyvisible --name '^Keyboard shortcuts$' | head -n 1)
+[ -n "$keys" ] || fail "no shortcuts popup from the Help menu"
+xdotool windowfocus --sync "$keys" 2>/dev/null; xdotool key Return
+[ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the Help menu sent a frame"
 
 kill -0 "$prog_pid" 2>/dev/null || fail "the program died"
 "$wmclose" "$wid"
