@@ -13,10 +13,11 @@
 namespace vr
 {
 
-int panel = 0;      /* handle of the main panel; WinMain */
-char proj_dir[260]; /* data directory of the program; WinMain */
-char doc_dir[260];  /* directory the file dialogs open in, writable; WinMain */
-int quitting = 0;   /* 1 once the operator closed the panel; CBF_P */
+/* Program-wide variables of the shell, documented in Veltrav20.h. */
+int panel = 0;
+char proj_dir[260];
+char doc_dir[260];
+int quitting = 0;
 
 // clang-format off
 #define CBF_CTRL(name) {#name, name, nullptr}

@@ -43,7 +43,8 @@ enum {
     PANEL_THRESHOLD = 46,     /* parameter input, 8-bit */
     PANEL_HEADER_DECO = 47,   /* decoration framing the branding header */
     PANEL_STRIPCHART = 48,    /* strip chart, five traces */
-    PANEL_RECORDING = 50      /* text message "recording", shown while recording */
+    PANEL_COMDEVICE = 49,     /* text message: the device the COM port number names */
+    PANEL_RECORDING = 50      /* text message "REC", shown while the live data is recorded */
 };
 
 /* Items of the main panel's menu bar (menuTable). */

@@ -12,17 +12,18 @@
 namespace vr
 {
 
-int com;                               /* COM port in use; InitVars, CBF_EditConnect */
-int ret;                               /* result of the last OpenComConfig; InitRS232 */
-char szStatus[64];                     /* status line text; InitVars, InitRS232, CheckComLine */
-unsigned char sync;                    /* frame sync byte 0x55; InitVars */
-unsigned char order;                   /* command code of the last frame built; exchanges */
-unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; FillTxBuf */
-unsigned char szReadBuf[ComQueueLen];  /* reply buffer; every read starts at its beginning */
-int nBytesW;                           /* bytes accepted by the last parameter write */
-int nBytesR;                           /* bytes read by the last reading exchange */
-double tstart;                         /* start of the current wait, s; every wait */
-double tdiff;                          /* elapsed time of the current wait, s; every wait */
+/* Program-wide variables of the link, documented in com232.h. */
+int com;
+int ret;
+char szStatus[64];
+unsigned char sync;
+unsigned char order;
+unsigned char szWriteBuf[ComQueueLen];
+unsigned char szReadBuf[ComQueueLen];
+int nBytesW;
+int nBytesR;
+double tstart;
+double tdiff;
 
 static_assert(FrameLen == 17, "a command frame is sync, command and the 15-byte packet");
 static_assert(sizeof szReadBuf >= 16, "the longest reply is the 16-byte jump buffer");
@@ -37,13 +38,13 @@ static const double ReplyLimit = 3.0; /* seconds from the frame's write */
 static const char *OpenErrorText(int code)
 {
     switch (code) {
-    case -1: return "Unknown system error";
-    case -2: return "Invalid port number";
-    case -3: return "Port is not open";
-    case -4: return "Unknown I/0 error";
-    case -6: return "No serial port found";
-    case -7: return "Cannot open port";
-    case -99: return "Timeout";
+    case ComErrUnknown: return "Unknown system error";
+    case ComErrBadPort: return "Invalid port number";
+    case ComErrNotOpen: return "Port is not open";
+    case ComErrIO: return "Unknown I/0 error";
+    case ComErrNoDevice: return "No serial port found";
+    case ComErrCannotOpen: return "Cannot open port";
+    case ComErrTimeout: return "Timeout";
     default: return "RS-232 error!";
     }
 }

@@ -15,17 +15,18 @@ enum { AnzData = 9 };  /* bytes in the data packet databuf */
 enum { FrameLen = AnzPara + 2, ComQueueLen = 1024 };
 enum { AnzJump = 16, AnzLineCheck = 3 }; /* reply lengths of the jump buffer and line check */
 
-extern int com;                               /* COM port in use, 1 at start; CBF_EditConnect */
-extern int ret;                               /* result of the last port open (negative: error) */
-extern char szStatus[64];                     /* text for PANEL_STATUS; InitVars, InitRS232 */
-extern unsigned char sync;                    /* first frame byte, 0x55; InitVars */
-extern unsigned char order;                   /* command code of the frame being built, 1..7 */
-extern unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; bytes 0..16 hold the frame */
-extern unsigned char szReadBuf[ComQueueLen];  /* reply buffer, as large as the input queue */
-extern int nBytesW;                           /* count of the last parameter write */
-extern int nBytesR;                           /* count of the last read */
-extern double tstart;                         /* start of the current wait, seconds */
-extern double tdiff;                          /* elapsed time of the current wait, seconds */
+extern int com;             /* COM port number in use, 1 at start; InitVars, CBF_EditConnect */
+extern int ret;             /* result of the last port open, negative: the error code; InitRS232 */
+extern char szStatus[64];   /* text for PANEL_STATUS; InitVars, InitRS232, CheckComLine */
+extern unsigned char sync;  /* first byte of every frame, 0x55; InitVars, never changed after */
+extern unsigned char order; /* command code of the last frame built, 1..7; the exchanges */
+extern unsigned char szWriteBuf[ComQueueLen]; /* frame buffer, the frame in 0..16; FillTxBuf */
+extern unsigned char szReadBuf[ComQueueLen];  /* reply buffer, as large as the input queue; every
+                                                 read starts at its beginning */
+extern int nBytesW;   /* bytes accepted by the last parameter write; WriteExchange */
+extern int nBytesR;   /* bytes read by the last reading exchange; ReadExchange */
+extern double tstart; /* start of the current wait, seconds; every wait */
+extern double tdiff;  /* elapsed time of the current wait, seconds; every wait */
 
 extern const char InfoTimeout[]; /* the TIMEOUT popup's text */
 extern const char szLineOk[];    /* status text after a passed line check */

@@ -11,8 +11,8 @@
 namespace vr
 {
 
-unsigned char jumpbuf[AnzJump]; /* jump buffer of the last good readout; GetJmpBuf */
-unsigned char jumpthreshold;    /* threshold drawn with it, from the panel; GetJmpBuf */
+unsigned char jumpbuf[AnzJump];
+unsigned char jumpthreshold;
 
 static const int ColourValues = 0x0000FF, ColourThreshold = 0x000000;
 
@@ -33,6 +33,7 @@ void GetJmpBuf(void)
     SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+    graphshown = PANEL_GRAPH_JUMPBUF;
     PlotY(panel, PANEL_GRAPH_JUMPBUF, jumpbuf, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
           ColourValues);
     PlotY(panel, PANEL_GRAPH_JUMPBUF, reference, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,

@@ -14,22 +14,26 @@ namespace vr
 enum { AnzHist = 100, AnzTrace = 5, AnzAll = AnzHist * AnzTrace, AnzBars = 100 };
 enum { ErrArrayLen = -20003, ErrShiftLen = -20102 }; /* Copy1D and Shift status codes */
 
-extern int poll;                       /* 1 while the polling loop is to go on; see writers */
-extern unsigned char databuf[AnzData]; /* last accepted data packet */
-extern unsigned char dataDat0;         /* receiver DAT0, raw 0..255 */
-extern unsigned char dataDat1;         /* receiver DAT1, raw 0..255 */
-extern unsigned char dataNorm;         /* NORM = DAT0*255/(DAT0+DAT1) */
-extern unsigned char dataAdjedgeL;     /* edge time, low byte */
-extern unsigned char dataAdjedgeH;     /* edge time, high byte */
-extern unsigned char dataAdjin0L;      /* IN0 to IN0 time (100 %), low byte */
-extern unsigned char dataAdjin0H;      /* IN0 to IN0 time, high byte */
-extern unsigned char dataAdjin1L;      /* active window length, low byte */
-extern unsigned char dataAdjin1H;      /* active window length, high byte */
-extern double alldata[AnzAll];         /* history: 100 samples of DAT0, DAT1, NORM,
-                                          threshold, hysteresis; newest last */
-extern int source;                     /* view: 0 raw, 1 NORM, 2 adjustment; DispVis */
-extern unsigned char jumpbuf[AnzJump]; /* last jump buffer read */
-extern unsigned char jumpthreshold;    /* threshold drawn with it; GetJmpBuf */
+extern int poll; /* 1 while the polling loop is to go on; set by GetData, cleared by Stop, the
+                    panel's close, a port set-up, the transfers, GetBuff and a failed cycle */
+extern unsigned char databuf[AnzData]; /* last accepted data packet; GetRxBufData */
+/* The bytes of the last good data packet, written only by CopyDatatoVars. */
+extern unsigned char dataDat0;     /* receiver DAT0, raw 0..255 */
+extern unsigned char dataDat1;     /* receiver DAT1, raw 0..255 */
+extern unsigned char dataNorm;     /* NORM = DAT0*255/(DAT0+DAT1) */
+extern unsigned char dataAdjedgeL; /* edge time, low byte */
+extern unsigned char dataAdjedgeH; /* edge time, high byte */
+extern unsigned char dataAdjin0L;  /* IN0 to IN0 time (100 %), low byte */
+extern unsigned char dataAdjin0H;  /* IN0 to IN0 time, high byte */
+extern unsigned char dataAdjin1L;  /* active window length, low byte */
+extern unsigned char dataAdjin1H;  /* active window length, high byte */
+extern double alldata[AnzAll]; /* history: 100 samples of DAT0, DAT1, NORM, threshold, hysteresis,
+                                  oldest first, newest at 495..499; SetPanelData */
+extern int source;             /* view: 0 raw, 1 NORM, 2 adjustment; DispVis */
+extern unsigned char jumpbuf[AnzJump]; /* last good readout, zeros before; GetJmpBuf */
+extern unsigned char jumpthreshold;    /* threshold drawn with it, from the panel; GetJmpBuf */
+extern int graphshown; /* the graph on view: PANEL_STRIPCHART or PANEL_GRAPH_ADJ by the view
+                          (DispVis), PANEL_GRAPH_JUMPBUF after a readout (GetJmpBuf) */
 extern int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
 
 enum { AnzLine = 160 };            /* recording line buffer, bytes */

@@ -9,21 +9,20 @@
 namespace vr
 {
 
-int poll;                       /* 1 while polling goes on; GetData sets it, Stop, close, port
-                                   set-up, transfers, GetBuff and a failed cycle clear it */
-unsigned char databuf[AnzData]; /* last accepted data packet; GetRxBufData */
-unsigned char dataDat0;         /* receiver DAT0 raw value; CopyDatatoVars */
-unsigned char dataDat1;         /* receiver DAT1 raw value; CopyDatatoVars */
-unsigned char dataNorm;         /* NORM 0..255; CopyDatatoVars */
-unsigned char dataAdjedgeL;     /* edge time, low byte; CopyDatatoVars */
-unsigned char dataAdjedgeH;     /* edge time, high byte */
-unsigned char dataAdjin0L;      /* IN0-to-IN0 time, low byte */
-unsigned char dataAdjin0H;      /* IN0-to-IN0 time, high byte */
-unsigned char dataAdjin1L;      /* active window length, low byte */
-unsigned char dataAdjin1H;      /* active window length, high byte */
-double alldata[AnzAll];         /* history, 100 samples of 5 values, newest at 495..499;
-                                   SetPanelData */
-int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
+/* Program-wide variables of the polling loop, documented in live.h. */
+int poll;
+unsigned char databuf[AnzData];
+unsigned char dataDat0;
+unsigned char dataDat1;
+unsigned char dataNorm;
+unsigned char dataAdjedgeL;
+unsigned char dataAdjedgeH;
+unsigned char dataAdjin0L;
+unsigned char dataAdjin0H;
+unsigned char dataAdjin1L;
+unsigned char dataAdjin1H;
+double alldata[AnzAll];
+int going;
 
 static_assert(AnzData == 9, "the data packet carries nine bytes");
 static_assert(AnzAll == 500, "100 samples of DAT0, DAT1, NORM, threshold, hysteresis");

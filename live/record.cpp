@@ -12,12 +12,13 @@
 namespace vr
 {
 
-int recording;              /* 1 while good cycles are recorded; OpenRecording, StopRecording */
-int recordFile = -1;        /* line file of the recording, -1 when none; the same */
-long recordLines;           /* data lines in the current recording; OpenRecording, RecordData */
-char record_name[260];      /* path of the recording file; StartRecording */
-char export_name[260];      /* path picked for the last export; the export procedures */
-char szRecordLine[AnzLine]; /* the last recording line; RecordData */
+/* Program-wide variables of the recording and the exports, documented in live.h. */
+int recording;
+int recordFile = -1;
+long recordLines;
+char record_name[260];
+char export_name[260];
+char szRecordLine[AnzLine];
 
 static const char RecordHeader[] = "time,DAT0,DAT1,NORM,EDGE %,WIN %,edge count,IN0 count,"
                                    "IN1 count,threshold,hysteresis";
@@ -156,18 +157,8 @@ void ExportJumpBuf(void)
 
 void SaveGraphImage(void)
 {
-    // The graph on view: the jump buffer graph after a readout, else that of the view.
-    static const int graphs[] = {PANEL_GRAPH_JUMPBUF, PANEL_GRAPH_ADJ, PANEL_STRIPCHART};
-    int shown = PANEL_STRIPCHART;
-    for (int g : graphs) {
-        int visible = 0;
-        if (GetCtrlAttribute(panel, g, ATTR_VISIBLE, &visible) == 0 && visible) {
-            shown = g;
-            break;
-        }
-    }
     if (SelectExportFile("graph.png", "*.png", "Save graph image") <= 0) return;
-    if (SaveCtrlImage(panel, shown, export_name) < 0)
+    if (SaveCtrlImage(panel, graphshown, export_name) < 0)
         ReportFileError("GRAPH IMAGE NOT SAVED", export_name, "");
 }
 

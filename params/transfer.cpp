@@ -9,7 +9,7 @@
 namespace vr
 {
 
-int target; /* RAM, EEPROM or DATFILE; RAM at start; written by the toggle callbacks */
+int target;
 
 /* Toggle rule: the operator's toggle switched on makes its target the one lit; any toggle
 ** switched off makes RAM the target, so exactly one toggle is lit afterwards. */

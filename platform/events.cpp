@@ -41,6 +41,8 @@ namespace vrplatform
 
 QString projectDir()
 {
+    const QByteArray chosen = qgetenv("VELTRAV20_DATA_DIR");
+    if (!chosen.isEmpty()) return QString::fromLocal8Bit(chosen);
     // Beside the program in a build tree; in the data directory of an installed program.
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString installed = QDir(appDir).filePath(QStringLiteral("../share/veltrav20"));

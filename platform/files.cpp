@@ -16,11 +16,8 @@
 #include <cstring>
 #include <memory>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace
 {
@@ -58,6 +55,20 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+/* Gives the new file in `file` the owner, group and permission bits of the file it is to
+** replace, if there is one. The owner and group only where the process may (as root; else
+** at least the group, if the process belongs to it); the bits always, and exactly: the
+** toolkit's own copy would mark a read-only file writable for a process that may write it
+** anyway. The owner first, as a change of owner clears the set-id bits. */
+bool keepAttributes(QSaveFile &file, const QString &name)
+{
+    struct stat old;
+    if (::stat(QFile::encodeName(name).constData(), &old) != 0) return true;
+    const int fd = file.handle();
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, uid_t(-1), old.st_gid);
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 /* Writes all of `bytes` to an unbuffered file; returns the number written, and when that
 ** falls short the reason in *reason. */
 qint64 writeAll(QFileDevice &file, const QByteArray &bytes, QString *reason)
@@ -79,25 +90,27 @@ qint64 writeAll(QFileDevice &file, const QByteArray &bytes, QString *reason)
 
 /* ---- Errors and atomic saves --------------------------------------------------------- */
 
-namespace vrplatform
+void vrplatform::setFileErrorText(const QString &text)
 {
-
-int fileFailure(int code, const QString &text)
-{
-    return fail(code, text);
+    lastError = text.toLocal8Bit();
 }
 
-int saveAtomically(const QString &fileName, const QByteArray &bytes)
+int vrplatform::saveAtomically(const QString &name, const QByteArray &bytes)
 {
     /* The new contents go to a temporary file that replaces the old one only once it has
     ** been written in full; a failure on the way leaves the old file as it was. */
-    QSaveFile file(fileName);
+    QSaveFile file(name);
     /* Unbuffered, so that every write reports what reached the disk: a buffered write that
     ** the disk cuts short (full disk, size limit) would otherwise go unnoticed and commit a
     ** truncated file. */
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(FileOpenFailed,
                     QStringLiteral("cannot create the file: ") + file.errorString());
+    if (!keepAttributes(file, name)) {
+        file.cancelWriting();
+        return fail(FileWriteFailed,
+                    QStringLiteral("cannot give the new file the permissions of the old one"));
+    }
     QString reason;
     const qint64 written = writeAll(file, bytes, &reason);
     if (written < bytes.size()) {
@@ -113,8 +126,6 @@ int saveAtomically(const QString &fileName, const QByteArray &bytes)
     lastError.clear();
     return 0;
 }
-
-} // namespace vrplatform
 
 /* ---- Array files ---------------------------------------------------------------------- */
 
@@ -229,6 +240,15 @@ const char *GetFileErrorText(void)
     return lastError.constData();
 }
 
+int GetFileReadOnly(const char *fileName)
+{
+    if (!fileName) return 0;
+    const QFileInfo info(QString::fromLocal8Bit(fileName));
+    const auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isFile() && info.isWritable() && !(info.permissions() & anyWrite) ? 1 : 0;
+}
+
 /* ---- Text and line files ---------------------------------------------------------------- */
 
 namespace
@@ -245,9 +265,7 @@ QFile *lineFile(int handle)
 /* Waits until the file's data written so far is on the disk. */
 bool syncToDisk(QFile *file)
 {
-#ifdef Q_OS_WIN
-    return _commit(file->handle()) == 0;
-#elif defined(Q_OS_LINUX)
+#ifdef Q_OS_LINUX
     return fdatasync(file->handle()) == 0;
 #else
     return fsync(file->handle()) == 0;
@@ -311,3 +329,4 @@ int CloseLineFile(int handle)
     lineFiles[handle].reset();
     return 0;
 }
+

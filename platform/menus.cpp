@@ -1,11 +1,11 @@
 /* menus.cpp: the menu bar of a panel on Qt Widgets: built from the program's menu table,
-** placed above the panel's controls, items calling their menu callbacks, check marks and
-** dimming set by the program.
+** placed at the top of the panel's layout, items calling their menu callbacks, check marks
+** and dimming set by the program.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
@@ -21,25 +21,6 @@ namespace
 
 const char *PropItem = "vrMenuItem";
 const char *PropChecked = "vrChecked";
-
-/* Keeps the bar as wide as a panel laid out by hand (a layout does that itself). */
-class BarWidth : public QObject
-{
-  public:
-    BarWidth(QWidget *root, QMenuBar *bar) : QObject(bar), m_bar(bar)
-    {
-        root->installEventFilter(this);
-    }
-    bool eventFilter(QObject *obj, QEvent *ev) override
-    {
-        if (ev->type() == QEvent::Resize)
-            m_bar->resize(static_cast<QWidget *>(obj)->width(), m_bar->height());
-        return false;
-    }
-
-  private:
-    QMenuBar *m_bar;
-};
 
 std::map<int, QPointer<QMenuBar>> bars; /* by panel handle */
 
@@ -57,7 +38,7 @@ QAction *findItem(int panel, int menuItem)
 int InstallMenuBar(int panel, const MenuEntry *table, int count)
 {
     QWidget *root = panelWidget(panel);
-    if (!root || !table || count < 0) return -1;
+    if (!root || !root->layout() || !table || count < 0) return -1;
     auto it = bars.find(panel);
     if (it != bars.end() && it->second) return -1;
 
@@ -85,16 +66,10 @@ int InstallMenuBar(int panel, const MenuEntry *table, int count)
         });
     }
 
-    if (QLayout *layout = root->layout()) {
-        layout->setMenuBar(bar);
-    } else {
-        const int height = bar->sizeHint().height();
-        shiftPanelContents(panel, height);
-        bar->setParent(root);
-        bar->setGeometry(0, 0, root->width(), height);
-        new BarWidth(root, bar);
-        bar->show();
-    }
+    // The layout takes the bar above the controls; the panel grows by its height, so that the
+    // controls keep the room the panel file gives them.
+    root->layout()->setMenuBar(bar);
+    root->resize(root->width(), root->height() + bar->sizeHint().height());
     bars[panel] = bar;
     return 0;
 }

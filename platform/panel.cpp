@@ -3,6 +3,7 @@
 ** value, attribute and list operations. Divisions: records and look-ups; events; loading;
 ** values; attributes and lists; created controls and images.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QApplication>
@@ -14,9 +15,11 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QUiLoader>
@@ -37,8 +40,8 @@ struct Panel {
     PanelCallbackPtr callback = nullptr;
     std::map<int, Control> controls;
     int nextId = 1000; // identifiers for controls created at run time
-    int top = 0;       // pixels the controls stand below the panel file's positions
     bool discarding = false;
+    bool shown = false; // DisplayPanel has sized it for the screen
 };
 
 std::map<int, std::unique_ptr<Panel>> panels;
@@ -57,18 +60,19 @@ Panel *findPanel(int handle)
     return it == panels.end() ? nullptr : it->second.get();
 }
 
-/* The control a widget belongs to: the widget itself, an ancestor carrying an identifier
-** (a spin box's inner line edit), or the control a label is the buddy label of. */
+/* The control a widget belongs to: the widget itself, or the nearest ancestor that is a
+** control or a control's buddy label (a spin box's inner line edit belongs to the spin box,
+** an input lying in a decoration to the input, not to the decoration). */
 std::pair<Panel *, Control *> controlOf(QObject *obj)
 {
     for (auto &entry : panels) {
         Panel *p = entry.second.get();
-        for (auto &c : p->controls) {
-            Control &ctl = c.second;
-            for (QObject *o = obj; o; o = o->parent()) {
+        for (QObject *o = obj; o; o = o->parent()) {
+            for (auto &c : p->controls) {
+                Control &ctl = c.second;
                 if (o == ctl.widget || (ctl.label && o == ctl.label)) return {p, &ctl};
-                if (o == p->root) break;
             }
+            if (o == p->root) break;
         }
     }
     return {nullptr, nullptr};
@@ -220,6 +224,31 @@ bool lookUp(const QString &name, CtrlCallbackPtr *ctrl, PanelCallbackPtr *pan)
     return false;
 }
 
+/* A dimmed control with a "dimmedReason" in the panel file shows the reason as its tooltip
+** (and its label's), so the operator sees why it takes no input; undimmed it shows none. */
+void showDimmedReason(Control &c)
+{
+    const QString reason = c.widget->property("dimmedReason").toString();
+    if (reason.isEmpty()) return;
+    const QString tip = c.widget->isEnabled() ? QString() : reason;
+    c.widget->setToolTip(tip);
+    if (c.label) c.label->setToolTip(tip);
+}
+
+/* Every widget a layout places keeps its room while hidden: the two inputs sharing a place
+** and the graphs sharing the chart area stand in one cell, so that showing one and hiding
+** the other moves nothing on the panel. */
+void keepRoomWhenHidden(QWidget *root)
+{
+    for (QLayout *l : root->findChildren<QLayout *>()) // the window's layout and those in it
+        for (int i = 0; i < l->count(); i++)
+            if (QWidget *w = l->itemAt(i)->widget()) {
+                QSizePolicy policy = w->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                w->setSizePolicy(policy);
+            }
+}
+
 void setRingItems(QComboBox *ring)
 {
     const QStringList values =
@@ -248,19 +277,6 @@ QWidget *panelWidget(int panel)
 QWidget *activePanelWidget()
 {
     return lastShown.data();
-}
-
-void shiftPanelContents(int panel, int dy)
-{
-    Panel *p = findPanel(panel);
-    if (!p || !p->root || dy <= 0) return;
-    QWidget *root = p->root;
-    for (QWidget *w : root->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (!w->isWindow()) w->move(w->x(), w->y() + dy);
-    const int height = root->height() + dy; // before the new minimum enlarges the panel
-    root->setMinimumHeight(root->minimumHeight() + dy);
-    root->resize(root->width(), height);
-    p->top += dy;
 }
 
 } // namespace vrplatform
@@ -309,6 +325,12 @@ int LoadPanel(int, const char *fileName, int panelId)
                 label->setEnabled(c.second.widget->isEnabled()); // dimmed as its control
             }
     }
+    for (auto &c : p->controls) {
+        showDimmedReason(c.second);
+        if (c.second.kind == Kind::Chart)
+            setUpChart(static_cast<QChartView *>(c.second.widget.data()));
+    }
+    keepRoomWhenHidden(root.get());
     watch();
     for (auto &c : p->controls)
         wire(p.get(), c.second);
@@ -323,6 +345,16 @@ int DisplayPanel(int panel)
 {
     QWidget *root = panelWidget(panel);
     if (!root) return -1;
+    Panel *p = findPanel(panel);
+    if (!p->shown) {
+        // First showing: the panel file's size, but no larger than the screen (at a high scale
+        // factor the screen may hold fewer logical pixels than the panel asks for).
+        if (QScreen *screen = root->screen()) {
+            const QSize room = screen->availableGeometry().size() - QSize(16, 48); // frame
+            root->resize(root->size().boundedTo(room).expandedTo(root->minimumSizeHint()));
+        }
+        p->shown = true;
+    }
     root->show();
     root->activateWindow();
     lastShown = root;
@@ -496,14 +528,6 @@ int SetCtrlVal(int panel, int control, const char *text)
 namespace
 {
 
-/* How far a control stands below its panel-file position: the room made above the controls
-** of a panel laid out by hand (shiftPanelContents); 0 inside containers and layouts. */
-int topOffset(int panel, QWidget *w)
-{
-    Panel *p = findPanel(panel);
-    return p && w->parentWidget() == p->root.data() ? p->top : 0;
-}
-
 /* Colours, font and frame colour live in dynamic properties and are turned into one style
 ** sheet, so each can be changed on its own and read back. */
 void restyle(QWidget *w)
@@ -527,10 +551,12 @@ void restyle(QWidget *w)
         if (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w))
             css += QStringLiteral("background-color: %1;").arg(colour);
     }
+    // The class selector with a dot matches this class only: a decoration's style must not
+    // pass to the texts and pictures lying in it (a label is a frame too).
     w->setStyleSheet(
         css.isEmpty()
             ? QString()
-            : QStringLiteral("%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
+            : QStringLiteral(".%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
 }
 
 } // namespace
@@ -548,9 +574,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
     case ATTR_DIMMED:
         w->setEnabled(value == 0);
         if (c->label) c->label->setEnabled(value == 0);
+        showDimmedReason(*c);
         return 0;
     case ATTR_LEFT: w->move(value, w->y()); return 0;
-    case ATTR_TOP: w->move(w->x(), value + topOffset(panel, w)); return 0;
+    case ATTR_TOP: w->move(w->x(), value); return 0;
     case ATTR_FRAME_COLOR:
         w->setProperty("vrFrameColor", value);
         restyle(w);
@@ -597,9 +624,8 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
             return -1;
         return 0;
     case ATTR_TEXT_FONT: {
-        // "NIApp" names the standard application font.
         QFont f = c->widget->font();
-        f.setFamily(s == QLatin1String("NIApp") ? QApplication::font().family() : s);
+        f.setFamily(s == QLatin1String(VAL_APP_FONT) ? QApplication::font().family() : s);
         c->widget->setFont(f);
         c->widget->setProperty("vrFontName", s);
         return 0;
@@ -623,7 +649,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value)
     case ATTR_VISIBLE: *value = w->isHidden() ? 0 : 1; return 0;
     case ATTR_DIMMED: *value = w->isEnabled() ? 0 : 1; return 0;
     case ATTR_LEFT: *value = w->x(); return 0;
-    case ATTR_TOP: *value = w->y() - topOffset(panel, w); return 0;
+    case ATTR_TOP: *value = w->y(); return 0;
     case ATTR_TEXT_POINT_SIZE: return prop("vrPointSize");
     case ATTR_FRAME_COLOR: return prop("vrFrameColor");
     case ATTR_TEXT_COLOR: return prop("vrTextColor");
@@ -688,9 +714,15 @@ int NewCtrl(int panel, int style, const char *label, int top, int left)
 {
     Panel *p = findPanel(panel);
     if (!p || !p->root || style != CTRL_TEXT_MSG) return -1;
-    auto *text = new QLabel(p->root);
+    QWidget *canvas = p->root;
+    for (QWidget *w : p->root->findChildren<QWidget *>())
+        if (w->property("canvas").toBool()) {
+            canvas = w;
+            break;
+        }
+    auto *text = new QLabel(canvas);
     if (label && *label) text->setToolTip(QString::fromLocal8Bit(label));
-    text->move(left, top + p->top);
+    text->move(left, top);
     text->show();
     Control c;
     c.id = p->nextId++;
@@ -710,4 +742,34 @@ int DisplayImageFile(int panel, int control, const char *fileName)
     if (!image.load(projectPath(fileName))) return -1;
     picture->setPixmap(image);
     return 0;
+}
+
+/* ---- Read-back for tests (probe.h) ---------------------------------------------------------- */
+
+QWidget *PanelWidget(int panel)
+{
+    return panelWidget(panel);
+}
+
+QWidget *ShownPanelWidget(void)
+{
+    return activePanelWidget();
+}
+
+QWidget *ControlWidget(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+QWidget *ControlLabel(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->label.data() : nullptr;
+}
+
+int ControlIdOf(const QWidget *widget)
+{
+    const QVariant id = widget ? widget->property(PropId) : QVariant();
+    return id.isValid() ? id.toInt() : 0;
 }

@@ -1,7 +1,7 @@
 /* platform.h: the services the program logic uses for its panel, event loop, popups,
 ** serial port, timer, files and graphs. The one header of platform/ that the logic includes;
-** no Qt type appears here. Implementation files: panel.cpp, menus.cpp, events.cpp, popups.cpp,
-** serial.cpp, files.cpp, graphs.cpp.
+** no Qt type appears here. Implementation files: panel.cpp, menus.cpp, events.cpp,
+** popups.cpp, serial.cpp, files.cpp, graphs.cpp. Read-back for tests: probe.h.
 **
 ** Conventions: every operation returns 0 or more on success and a negative code on failure
 ** unless its comment says otherwise. Colours are 0xRRGGBB. A value, attribute or list item
@@ -48,7 +48,11 @@ void BindCallbacks(const CallbackEntry *table, int count);
 ** project directory). Returns a positive handle, or a negative code when the file is
 ** missing or malformed, names an unknown callback, or a control lacks its identifier. */
 int LoadPanel(int parentPanel, const char *fileName, int panelId);
+/* Shows a loaded panel and makes it the parent of later popups: the first time at the size
+** its file gives, made smaller where the screen has less room (never below what its layout
+** needs). -1 for an unknown handle. */
 int DisplayPanel(int panel);
+/* Closes and frees a loaded panel without raising its close event; -1 for an unknown handle. */
 int DiscardPanel(int panel);
 
 /* Dispatches events to the callbacks until QuitUserInterface is called, then returns its
@@ -81,10 +85,10 @@ struct MenuEntry {
     MenuCallbackPtr callback; /* called when the operator chooses the item */
 };
 
-/* Gives a loaded panel a menu bar built from `table`, all items enabled and unchecked. The
-** panel's controls keep their places in panel coordinates (ATTR_TOP, NewCtrl): a panel laid
-** out by hand grows by the bar's height and its contents move down below the bar. Returns 0;
-** negative for an unknown panel or one that has a menu bar already. */
+/* Gives a loaded panel a menu bar built from `table`, all items enabled and unchecked, at
+** the top of the panel's layout, above its controls; the panel grows by the bar's height, so
+** the controls keep their room. Returns 0; negative for an unknown panel, a panel without a
+** top-level layout, or one that has a menu bar already. */
 int InstallMenuBar(int panel, const MenuEntry *table, int count);
 
 enum { ATTR_CHECKED = 200 }; /* menu items: int 0/1, the check mark before the item */
@@ -92,7 +96,6 @@ enum { ATTR_CHECKED = 200 }; /* menu items: int 0/1, the check mark before the i
 ** the operator's choice of an item never changes its check mark: only the program does.
 ** Negative when the panel has no menu bar or no such item. */
 int SetMenuBarAttribute(int panel, int menuItem, int attribute, int value);
-int GetMenuBarAttribute(int panel, int menuItem, int attribute, int *value);
 
 /* ---- Control values ----------------------------------------------------------------- */
 
@@ -117,13 +120,15 @@ int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char *text);
 
 enum {
-    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it */
-    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it */
-    ATTR_LEFT,             /* int, pixels */
-    ATTR_TOP,              /* int, pixels */
+    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it; a hidden control keeps
+                              its room, so nothing else on the panel moves */
+    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it;
+                              a dimmed control shows as tooltip why (its file's dimmedReason) */
+    ATTR_LEFT,             /* int, pixels, in the area the control lies in */
+    ATTR_TOP,              /* int, pixels, in the area the control lies in */
     ATTR_FRAME_COLOR,      /* int colour */
     ATTR_LABEL_TEXT,       /* string */
-    ATTR_TEXT_FONT,        /* string; "NIApp" is the standard application font */
+    ATTR_TEXT_FONT,        /* string: a font family, or VAL_APP_FONT */
     ATTR_TEXT_COLOR,       /* int colour */
     ATTR_TEXT_POINT_SIZE,  /* int: text height, in the panel's pixels */
     ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
@@ -132,22 +137,25 @@ enum {
 enum { ATTR_TRACE_VISIBLE = 100 }; /* SetTraceAttribute: int 0/1 */
 
 enum { VAL_TRANSPARENT = 0x1000000 };
+/* ATTR_TEXT_FONT value that stands for the application's standard font. */
+inline constexpr char VAL_APP_FONT[] = "AppStandardFont";
 
+/* Sets an int attribute (the ATTR_ values marked int); -1 for an unknown control, an attribute
+** the control does not have, or a value out of range (a point size below 1, fewer than two
+** points per screen). Never raises a callback. */
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+/* Sets a string attribute: ATTR_LABEL_TEXT (the control's label, or a button's own text) or
+** ATTR_TEXT_FONT; -1 for an unknown control or attribute. */
 int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
-/* Reads an int attribute back (visibility, dimming, position, colours, point size, points
-** per screen); -1 for an unknown control or attribute. */
-int GetCtrlAttribute(int panel, int control, int attribute, int *value);
-int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std::size_t capacity);
 
 /* Replaces item `index` of a ring by (label, value); an index one past the end appends. */
 int ReplaceListItem(int panel, int control, int index, const char *label, int value);
-/* Number of items of a ring, and the label and value of one item (for tests and checks). */
-int GetNumListItems(int panel, int control, int *count);
-int GetListItem(int panel, int control, int index, char *label, std::size_t capacity, int *value);
 
 enum { CTRL_TEXT_MSG = 1 };
-/* Creates a control of `style` on the panel at (top, left); returns its new identifier. */
+/* Creates a control of `style` on the panel at (top, left); returns its new identifier. The
+** position is taken in the panel's canvas for created controls, the area its file marks
+** (the header band, at the panel's top left, moved by the layout with what lies in it), or
+** in the panel itself where it marks none. */
 int NewCtrl(int panel, int style, const char *label, int top, int left);
 /* Shows an image file in a picture control; a relative name is taken from the project
 ** directory. Negative when the file cannot be read; the picture then stays empty. */
@@ -158,14 +166,18 @@ int DisplayImageFile(int panel, int control, const char *fileName);
 /* Modal message with an OK button; title and text shown exactly as given (spaces and line
 ** feeds kept). Returns when the operator closes it. */
 int MessagePopup(const char *title, const char *text);
+/* Modal question with the buttons Yes and No (the default); title and text as for
+** MessagePopup. Returns 1 when the operator pressed Yes, 0 otherwise. */
+int ConfirmPopup(const char *title, const char *text);
 
 /* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
 ** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
 ** extension gets it. buttonLabel VAL_SAVE_BUTTON makes it a dialog for saving: its button
 ** reads "Save" and an existing file is returned only once the operator has confirmed
-** replacing it. Returns 1 for an existing file, 2 for a new name, 0 for cancel, negative for
-** an error (also for a path that does not fit pathCapacity); on 1 or 2 the full path is in
-** pathOut, NUL-terminated. */
+** replacing it. Returns 1 for an existing file, 2 for a new name, 0 for cancel, negative
+** when the path cannot be taken (it does not fit pathCapacity whole) with the reason in
+** GetFileErrorText; on 1 or 2 the full path is in pathOut, NUL-terminated, otherwise pathOut
+** is untouched. */
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
                         const char *title, int buttonLabel, int restrictDirectory,
                         int restrictExtension, int allowCancel, int allowMakeDirectory,
@@ -189,7 +201,9 @@ double Timer(void);
 /* Suspends the thread; no events are processed meanwhile. */
 void Sleep(int milliseconds);
 /* The directory the program's data (panel file, logo) is loaded from: the program's own
-** directory, or for an installed program its data directory. */
+** directory, or for an installed program its data directory. The environment variable
+** VELTRAV20_DATA_DIR, when set, names it instead: tests start the program against a folder
+** of their choosing that way. */
 int GetProjectDirText(char *dir, std::size_t capacity);
 template <std::size_t N> inline int GetProjectDir(char (&dir)[N])
 {
@@ -204,19 +218,40 @@ template <std::size_t N> inline int GetDocumentDir(char (&dir)[N])
 
 /* ---- Serial port -------------------------------------------------------------------- */
 /* Port n is the device named by the environment variable VELTRAV20_COM<n> if set, else
-** /dev/ttyS<n-1> (COM<n> on Windows). Open failures: n outside 1..255 -> -2, no such
-** device -> -6, permission denied or in use by another program -> -7, otherwise -1.
-** After a read, write or resource error (the device vanished) the port is closed, so that
-** every later operation returns a negative value until it is opened again. */
+** /dev/ttyS<n-1> (COM<n> on Windows). After a read, write or resource error (the device
+** vanished) the port is closed, so that every later operation returns a negative value until
+** it is opened again. */
 
+/* Results of the serial operations. The status line has a text for each (and for -5 and
+** anything else below -7: "RS-232 error!"). */
+enum {
+    ComErrUnknown = -1,    /* any other system error */
+    ComErrBadPort = -2,    /* port number outside 1..255 */
+    ComErrNotOpen = -3,    /* the port is not open, or its device vanished */
+    ComErrIO = -4,         /* an I/O error; not returned by this layer */
+    ComErrNoDevice = -6,   /* no such device */
+    ComErrCannotOpen = -7, /* permission denied, or the device is in use by another program */
+    ComErrTimeout = -99    /* a time-out; not returned by this layer */
+};
+
+/* Opens port `port` (closing it first if it is open) on deviceName, or when that is empty on
+** the port's default device. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
+** below 1 stands for 1024 bytes; the input queue never holds more than its size (a flooding
+** peer's bytes wait in the system until read). Returns 0, or ComErrBadPort, ComErrNoDevice,
+** ComErrCannotOpen or ComErrUnknown. */
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
-int CloseCom(int port); /* fine for a port that is not open */
+/* Closes the port; fine for a port that is not open. */
+int CloseCom(int port);
+/* Records the port's time-out; reads and writes never wait, so it does not act on them. */
 int SetComTime(int port, double timeoutSeconds);
+/* Mode 0: no handshake; any other mode: RTS/CTS handshake. */
 int SetCTSMode(int port, int mode);
+/* Discard everything queued for input, or for output. */
 int FlushInQ(int port);
 int FlushOutQ(int port);
-/* Queues count bytes for sending; returns the number accepted, negative on error. */
+/* Queues count bytes for sending, as many as the output queue has room for, and starts
+** sending at once; returns the number accepted, negative on error. Does not wait. */
 int ComWrt(int port, const unsigned char *buffer, int count);
 /* Bytes received and queued (never more than the input queue size), negative on error. */
 int GetInQLen(int port);
@@ -235,7 +270,9 @@ enum { VAL_ASCII = 1 };                         /* file type: text */
 enum { VAL_TRUNCATE = 0 };                      /* file action: replace the contents */
 
 /* Writes numElements unsigned bytes as text, atomically: the old file stays intact unless
-** the whole new file was written. Returns 0, or negative with GetFileErrorText set. */
+** the whole new file was written. A file replaced keeps its permission bits exactly and,
+** where the process may give them, its owner and group. Returns 0, or negative with
+** GetFileErrorText set. */
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int separation, int fieldWidth,
                 int fileType, int fileAction);
@@ -245,9 +282,13 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 ** GetFileErrorText set. */
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int fileType);
-/* Text of the last failure of a file operation of this section, of the text and line files
-** and of SaveCtrlImage (empty after a success). */
+/* Text of the last failure of FileSelectPopup, ArrayToFile, FileToArray, the text and line
+** files below and SaveCtrlImage; the file routines leave it empty after a success. */
 const char *GetFileErrorText(void);
+/* 1 when fileName is an existing file whose permission bits let no one write it but that
+** this process may replace all the same (it may override them, as root may); 0 otherwise:
+** a read-only file the process may not replace is refused by ArrayToFile. */
+int GetFileReadOnly(const char *fileName);
 
 /* ---- Text and line files ------------------------------------------------------------ */
 
@@ -281,17 +322,14 @@ int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, i
 ** n values from `start`, `skip` values skipped between two taken. */
 int PlotStripChart(int panel, int control, const double *y, int n, int start, int skip,
                    int dataType);
+/* Deletes one plot of a graph by its handle, or all with VAL_DELETE_ALL; on a strip chart it
+** clears every trace. -1 for an unknown control or handle. */
 int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
+/* ATTR_TRACE_VISIBLE of strip chart trace 1..5: shown (1) or hidden (0); a hidden trace
+** keeps receiving its points. */
 int SetTraceAttribute(int panel, int control, int trace, int attribute, int value);
 /* Saves a control as the panel draws it now (a graph with its plots and axes) as a PNG
 ** file, atomically as SaveTextFile. Returns 0, or negative with GetFileErrorText set. */
 int SaveCtrlImage(int panel, int control, const char *fileName);
-
-/* For checks: number of plots on a graph; the values of plot `index` (oldest plot first)
-** or of a strip chart trace (1-based), and its colour. Return the number of values. */
-int GetGraphPlotCount(int panel, int control);
-int GetGraphPlotData(int panel, int control, int index, double *values, int capacity, int *color);
-int GetStripChartTrace(int panel, int control, int trace, double *values, int capacity,
-                       int *visible);
 
 #endif

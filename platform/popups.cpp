@@ -3,21 +3,49 @@
 #include "qtpanel.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
 using namespace vrplatform;
 
-int MessagePopup(const char *title, const char *text)
+namespace
 {
-    if (!qApp) return -1;
+
+/* Shows a modal box over the panel with the text as given; returns the button pressed
+** (NoButton when the box was closed otherwise). `safe` is the default and the answer to
+** Escape. */
+QMessageBox::StandardButton runBox(const char *title, const char *text,
+                                   QMessageBox::StandardButtons buttons,
+                                   QMessageBox::StandardButton safe)
+{
     QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(title ? title : ""),
-                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok, activePanelWidget());
+                    QString::fromLocal8Bit(text ? text : ""), buttons, activePanelWidget());
+    box.setDefaultButton(safe);
+    box.setEscapeButton(safe);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    return box.standardButton(box.clickedButton());
+}
+
+} // namespace
+
+int MessagePopup(const char *title, const char *text)
+{
+    if (!qApp) return -1;
+    runBox(title, text, QMessageBox::Ok, QMessageBox::Ok);
     return 0;
+}
+
+int ConfirmPopup(const char *title, const char *text)
+{
+    if (!qApp) return 0;
+    return runBox(title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+                   QMessageBox::Yes
+               ? 1
+               : 0;
 }
 
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
@@ -25,7 +53,10 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
                         int allowCancel, int allowMakeDirectory, char *pathOut,
                         std::size_t pathCapacity)
 {
-    if (!qApp || !pathOut || pathCapacity == 0) return -1;
+    if (!qApp || !pathOut || pathCapacity == 0) {
+        setFileErrorText(QStringLiteral("the file dialog cannot be shown"));
+        return -1;
+    }
     const QString filter = QString::fromLocal8Bit(fileTypeList ? fileTypeList : "*");
     QFileDialog dialog(activePanelWidget(), QString::fromLocal8Bit(title ? title : ""),
                        QString::fromLocal8Bit(defaultDir ? defaultDir : ""), filter);
@@ -54,6 +85,11 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
                                       .arg(QFileInfo(path).fileName())) != QMessageBox::Yes)
             return 0;
     }
-    if (copyPath(path, pathOut, pathCapacity) < 0) return -1;
+    if (copyPath(path, pathOut, pathCapacity) < 0) {
+        setFileErrorText(QStringLiteral("the path is too long: %1 bytes, at most %2 can be used")
+                             .arg(QDir::toNativeSeparators(path).toLocal8Bit().size())
+                             .arg(pathCapacity - 1));
+        return -1;
+    }
     return QFileInfo(path).isFile() ? 1 : 2;
 }

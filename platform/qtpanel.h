@@ -12,6 +12,7 @@
 #include <QString>
 #include <QWidget>
 
+class QChartView;
 class QLabel;
 
 namespace vrplatform
@@ -44,16 +45,15 @@ Control *findControl(int panel, int control);
 QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
-/* Moves every control of a panel laid out by hand `dy` pixels down and makes the panel as
-** much taller, to make room above them (for the menu bar); ATTR_TOP and NewCtrl go on using
-** the panel file's coordinates. */
-void shiftPanelContents(int panel, int dy);
-
-/* The file services' failure text (files.cpp): sets GetFileErrorText, returns `code`. */
-int fileFailure(int code, const QString &text);
-/* Writes `bytes` as the file through a temporary file that replaces it only once complete
-** (files.cpp). Returns 0, or negative with GetFileErrorText set. */
+/* Writes `bytes` as the file through a temporary file that replaces it only once complete,
+** the replaced file's permissions kept (files.cpp). Returns 0, or negative with
+** GetFileErrorText set. */
 int saveAtomically(const QString &fileName, const QByteArray &bytes);
+
+/* Sets up a chart control's axes, titles and legend from its panel file properties
+** (graphs.cpp); LoadPanel calls it for every chart, so a graph shows its axes before it
+** holds a plot. */
+void setUpChart(QChartView *view);
 
 /* The directory the program's data is loaded from (events.cpp), and a file name taken from
 ** it when the name is relative. */
@@ -64,6 +64,8 @@ int copyText(const QString &text, char *out, std::size_t capacity);
 /* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path
 ** cut to fit would name another file). */
 int copyPath(const QString &path, char *out, std::size_t capacity);
+/* Sets the text GetFileErrorText returns (files.cpp); the file dialog's failures use it. */
+void setFileErrorText(const QString &text);
 
 } // namespace vrplatform
 

@@ -15,15 +15,6 @@ namespace
 
 enum { MaxPort = 255, DefaultQueueSize = 1024 };
 
-/* Results of the serial operations (platform.h names the open codes). */
-enum {
-    ComUnknownError = -1,
-    ComBadPort = -2,
-    ComNotOpen = -3,
-    ComNoDevice = -6,
-    ComCannotOpen = -7
-};
-
 struct ComPort {
     QPointer<QSerialPort> serial; /* created at the first open, owned by the application */
     int inputQueueSize = 0;       /* bound of the input queue, bytes */
@@ -84,12 +75,12 @@ void OnError(int port, QSerialPort::SerialPortError error)
 QSerialPort *OpenPort(int port, int *result)
 {
     if (port < 1 || port > MaxPort) {
-        *result = ComBadPort;
+        *result = ComErrBadPort;
         return nullptr;
     }
     ComPort &p = ports[port];
     if (!p.serial || !p.serial->isOpen() || p.failed) {
-        *result = ComNotOpen;
+        *result = ComErrNotOpen;
         return nullptr;
     }
     *result = 0;
@@ -121,14 +112,11 @@ bool Configure(QSerialPort *serial, long baudRate, int parity, int dataBits, int
 
 } // namespace
 
-/* Opens port `port` (closing it first if it is open) on deviceName, or when that is empty on
-** the port's default device. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
-** below 1 stands for 1024 bytes. Returns 0, or -2, -6, -7 or -1 (platform.h). */
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize)
 {
-    if (port < 1 || port > MaxPort) return ComBadPort;
-    if (!QCoreApplication::instance()) return ComUnknownError;
+    if (port < 1 || port > MaxPort) return ComErrBadPort;
+    if (!QCoreApplication::instance()) return ComErrUnknown;
     CloseCom(port);
     ComPort &p = ports[port];
     if (!p.serial) {
@@ -153,40 +141,38 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
         case QSerialPort::ResourceError: /* a device node without hardware behind it */
-            return ComNoDevice;
+            return ComErrNoDevice;
         case QSerialPort::PermissionError: /* also: locked by another program */
-        case QSerialPort::OpenError: return ComCannotOpen;
-        default: return ComUnknownError;
+        case QSerialPort::OpenError: return ComErrCannotOpen;
+        default: return ComErrUnknown;
         }
     }
     if (!Configure(serial, baudRate, parity, dataBits, stopBits)) {
         serial->close();
         serial->clearError();
-        return ComUnknownError;
+        return ComErrUnknown;
     }
     return 0;
 }
 
 int CloseCom(int port)
 {
-    if (port < 1 || port > MaxPort) return ComBadPort;
+    if (port < 1 || port > MaxPort) return ComErrBadPort;
     ComPort &p = ports[port];
     if (p.serial && p.serial->isOpen()) p.serial->close();
     p.failed = false;
     return 0;
 }
 
-/* Records the time-out; reads and writes never wait, so it does not act on them. */
 int SetComTime(int port, double timeoutSeconds)
 {
     int result;
     if (!OpenPort(port, &result)) return result;
-    if (timeoutSeconds < 0) return ComUnknownError;
+    if (timeoutSeconds < 0) return ComErrUnknown;
     ports[port].timeout = timeoutSeconds;
     return 0;
 }
 
-/* Mode 0: no handshake; any other mode: RTS/CTS handshake. */
 int SetCTSMode(int port, int mode)
 {
     int result;
@@ -194,7 +180,7 @@ int SetCTSMode(int port, int mode)
     if (!serial) return result;
     const bool done =
         serial->setFlowControl(mode ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-    return done ? 0 : ComUnknownError;
+    return done ? 0 : ComErrUnknown;
 }
 
 int FlushInQ(int port)
@@ -204,7 +190,7 @@ int FlushInQ(int port)
     if (!serial) return result;
     const bool done = serial->clear(QSerialPort::Input);
     ResumeReading(serial);
-    return done ? 0 : ComUnknownError;
+    return done ? 0 : ComErrUnknown;
 }
 
 int FlushOutQ(int port)
@@ -212,23 +198,21 @@ int FlushOutQ(int port)
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    return serial->clear(QSerialPort::Output) ? 0 : ComUnknownError;
+    return serial->clear(QSerialPort::Output) ? 0 : ComErrUnknown;
 }
 
-/* Accepts as many of the count bytes as the output queue has room for, sends what the line
-** takes now and leaves the rest to the event loop. */
 int ComWrt(int port, const unsigned char *buffer, int count)
 {
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    if (count < 0 || (count > 0 && !buffer)) return ComUnknownError;
+    if (count < 0 || (count > 0 && !buffer)) return ComErrUnknown;
     const qint64 room = ports[port].outputQueueSize - serial->bytesToWrite();
     const qint64 take = room < count ? (room > 0 ? room : 0) : count;
     if (take == 0) return 0;
     const qint64 accepted = serial->write(reinterpret_cast<const char *>(buffer), take);
     serial->flush();
-    if (accepted < 0 || ports[port].failed) return ComUnknownError;
+    if (accepted < 0 || ports[port].failed) return ComErrUnknown;
     return int(accepted);
 }
 
@@ -247,12 +231,12 @@ int ComRdBounded(int port, unsigned char *buffer, std::size_t capacity, int coun
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    if (count < 0 || (count > 0 && !buffer)) return ComUnknownError;
+    if (count < 0 || (count > 0 && !buffer)) return ComErrUnknown;
     qint64 want = count;
     if (std::size_t(want) > capacity) want = qint64(capacity);
     if (want > serial->bytesAvailable()) want = serial->bytesAvailable();
     if (want == 0) return 0;
     const qint64 got = serial->read(reinterpret_cast<char *>(buffer), want);
     ResumeReading(serial);
-    return got < 0 ? ComUnknownError : int(got);
+    return got < 0 ? ComErrUnknown : int(got);
 }

@@ -63,6 +63,7 @@ class TestPanelEvents : public QObject
         handle = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
         QVERIFY(handle > 0);
         vr::panel = handle;
+        QVERIFY(w(PANEL_RECORDING)->isHidden()); // the REC indicator starts hidden
         // One input of each shared place, and one set of displays, as the program shows them.
         for (int id : {PANEL_BACKLIM, PANEL_REGCNT, PANEL_AVERAGE, PANEL_OUTMODE,
                        PANEL_DEADTIMEMODE, PANEL_DEADTIME, PANEL_EDGE, PANEL_WIN})
@@ -117,6 +118,7 @@ class TestPanelEvents : public QObject
             {"PANEL_THRESHOLD", 46, "QSpinBox", "CBF_EditThreshold"},
             {"PANEL_HEADER_DECO", 47, "QFrame", ""},
             {"PANEL_STRIPCHART", 48, "QChartView", "CBF_GraphRaw1"},
+            {"PANEL_COMDEVICE", 49, "QLabel", ""},
             {"PANEL_RECORDING", 50, "QLabel", ""},
         };
         for (const Row &r : rows)

@@ -6,9 +6,8 @@
 #include "app/Veltrav20.h"
 #include "link/com232.h"
 #include "live/live.h"
-#include "platform/qtpanel.h"
+#include "platform/probe.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,7 +44,7 @@ class TestStartup : public QObject
         QTimer poller;
         poller.setInterval(20);
         connect(&poller, &QTimer::timeout, [&] {
-            QWidget *w = vrplatform::activePanelWidget();
+            QWidget *w = ShownPanelWidget();
             if (closed || !w || !w->isVisible()) return;
             char text[64];
             GetCtrlVal(panel, PANEL_STATUS, text);
@@ -69,15 +68,13 @@ class TestStartup : public QObject
 
     void missingPanelFile()
     {
-        QTemporaryDir dir;
-        QVERIFY(QFile::copy(VELTRA_BIN_DIR "/veltrav20", dir.filePath("veltrav20")));
-        QFile::setPermissions(dir.filePath("veltrav20"),
-                              QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+        QTemporaryDir dir; /* a data directory without the panel file */
         QProcess program;
         QProcessEnvironment env = cleanEnv();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("VELTRAV20_DATA_DIR", dir.path());
         program.setProcessEnvironment(env);
-        program.start(dir.filePath("veltrav20"), {});
+        program.start(VELTRA_BIN_DIR "/veltrav20", {});
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 255);

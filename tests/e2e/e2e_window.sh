@@ -3,8 +3,8 @@
 # server (Xvfb), the sensor simulator and the installed program, and drives it as an operator
 # would, with real key presses and clicks: F10 Get, F9 Send, the EEPROM toggle, F11 Go, F12
 # Stop, F8 GetBuff, a right click whose help popup is closed with a key press, the Help menu
-# opened with Alt+H, and the window manager's close request. Checks the frames in the simulator's log byte for byte and that the
-# program ends with 0. Exits 77 (skipped) when no X server can be started.
+# opened with Alt+H, and the window manager's close request. Checks the frames in the
+# simulator's log byte for byte and that the program ends with 0. Exits 77 (skipped) when no X server can be started.
 # Usage: e2e_window.sh <build dir> <wmclose program>
 set -u
 build=$1
@@ -46,10 +46,10 @@ pids+=($prog_pid)
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
 [ -n "$wid" ] || fail "no program window"
 
-# The menu bar stands above the panel, which grows by its height: clicks at the panel file's
-# positions are moved down by as much.
+# The menu bar stands above the panel, which grows by its height from the panel file's 680:
+# the clicks below, at places in the panel, move down by as much.
 height=$(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p')
-bar=$(( ${height:-632} - 632 ))
+bar=$(( ${height:-680} - 680 ))
 
 frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
 count() { frames | grep -c "^55 $1 " ; }
@@ -74,10 +74,10 @@ key F10; wait_for 03 2
 key F9; wait_for 01 1
 [ "$(last 01)" = "55 01 $panel" ] || fail "F9 Send frame"
 
-click 154 467 1   # the EEPROM toggle
+click 145 375 1   # the EEPROM toggle
 key F10; wait_for 04 1
 [ "$(last 04)" = "55 04 $panel" ] || fail "Get from EEPROM frame"
-click 62 467 1    # back to RAM
+click 52 375 1    # back to RAM
 
 key F11; wait_for 05 5
 [ "$(last 05)" = "55 05 $ram" ] || fail "F11 Go frame"
@@ -89,7 +89,7 @@ key F8; wait_for 06 1
 [ "$(last 06)" = "55 06 $ram" ] || fail "F8 GetBuff frame"
 
 before=$(wc -l < "$tmp/sim.log")
-click 225 96 3    # right click on the threshold input
+click 220 89 3    # right click on the threshold input
 info=$(timeout 10 xdotool search --sync --onlyvisible --name '^Info$' | head -n 1)
 [ -n "$info" ] || fail "no help popup after the right click"
 xdotool windowfocus --sync "$info" 2>/dev/null; xdotool key Return

@@ -5,6 +5,8 @@
 #ifndef LINKFIXTURE_H
 #define LINKFIXTURE_H
 
+#include "platform/probe.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
