@@ -92,6 +92,7 @@ void InitVars(void)
     order = 1;
     target = RAM;
     poll = 0;
+    busy = 0;
     quitting = 0;
     std::strcpy(szStatus, "InitVars");
     SetCtrlVal(panel, PANEL_STATUS, szStatus);
@@ -102,6 +103,7 @@ void InitVars(void)
     RecordVis();
     ShowLogo(5);
     GetPanelValues();
+    WatchComDevices(ShowComDevice);
 }
 
 int CBF_P(int, int event, void *, int, int)

@@ -14,6 +14,7 @@ namespace vr
 /* Control identifiers of the main panel (panel 1 of "Veltrav20.uir"). */
 enum {
     PANEL_COMPORT = 2,        /* numeric input: COM port number, int */
+    PANEL_GO = 5,             /* Go button: lit while polling runs */
     PANEL_SELECT_FILE = 9,    /* toggle, target FILE, int 0/1 */
     PANEL_SELECT_EEPROM = 10, /* toggle, target EEPROM, int 0/1 */
     PANEL_SELECT_RAM = 11,    /* toggle, target RAM, int 0/1 */
@@ -43,8 +44,8 @@ enum {
     PANEL_THRESHOLD = 46,     /* parameter input, 8-bit */
     PANEL_HEADER_DECO = 47,   /* decoration framing the branding header */
     PANEL_STRIPCHART = 48,    /* strip chart, five traces */
-    PANEL_COMDEVICE = 49,     /* text message: the device the COM port number names */
-    PANEL_RECORDING = 50      /* text message "REC", shown while the live data is recorded */
+    PANEL_COMDEVICE = 49,     /* text message: the device of the COM port in use */
+    PANEL_RECORDING = 50      /* text message "REC", shown while live data is recorded */
 };
 
 /* Items of the main panel's menu bar (menuTable). */
@@ -75,7 +76,8 @@ extern const int menuTableLen;
 /* Program entry: start-up, event loop, shutdown. 0 after a normal close, -1 when the
 ** run-time or the panel cannot be loaded (nothing shown then). */
 int WinMain(int argc, char *argv[]);
-/* Start values of the program-wide variables; runs once between LoadPanel and InitRS232. */
+/* Start values of the program-wide variables; runs once between LoadPanel and InitRS232.
+** From then on the device shown beside COM PORT follows the devices coming and going. */
 void InitVars(void);
 
 int CBF_P(int panel, int event, void *callbackData, int eventData1, int eventData2);

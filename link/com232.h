@@ -1,6 +1,6 @@
-/* com232.h: the sensor link: serial port set-up and line check, the 17-byte command frames,
-** the writing and reading exchanges with their 3.0-second reply limit, the settle wait and
-** the TIMEOUT report.
+/* com232.h: the sensor link: serial port set-up and line check, the device in view, the
+** 17-byte command frames, the rule of one sensor operation at a time, the writing and reading
+** exchanges with their 3.0-second reply limit, the settle wait and the TIMEOUT report.
 */
 #ifndef COM232_H
 #define COM232_H
@@ -27,6 +27,8 @@ extern int nBytesW;   /* bytes accepted by the last parameter write; WriteExchan
 extern int nBytesR;   /* bytes read by the last reading exchange; ReadExchange */
 extern double tstart; /* start of the current wait, seconds; every wait */
 extern double tdiff;  /* elapsed time of the current wait, seconds; every wait */
+extern int busy;      /* 1 while a sensor operation other than the polling loop is under way, 0 at
+                         start; BeginSensorOp, EndSensorOp, InitVars */
 
 extern const char InfoTimeout[]; /* the TIMEOUT popup's text */
 extern const char szLineOk[];    /* status text after a passed line check */
@@ -39,10 +41,22 @@ void InitRS232(int port);
 ** text and GetPara; otherwise the TIMEOUT report. */
 void CheckComLine(void);
 
+/* The device of port com beside the COM PORT input and in the window title, whether it is
+** present, and in the label's tooltip the system's ports with their numbers. Also called
+** when devices appear or disappear (WatchComDevices). */
+void ShowComDevice(void);
+
 /* Frame: sync, command, the 15 bytes of pp. */
 void FillTxBuf(unsigned char command);
 void GetRxBufPara(void); /* szReadBuf[0..14] into pp */
 void GetRxBufData(void); /* szReadBuf[0..8] into databuf */
+
+/* Entry of a sensor operation the operator starts (port set-up, Send or Get to or from the
+** sensor, GetBuff, Go until polling starts): 0 while another one is under way (the new one
+** is refused then and does nothing at all), otherwise 1, busy set and the busy pointer shown.
+** Every entry that returned 1 is followed by one EndSensorOp. */
+int BeginSensorOp(void);
+void EndSensorOp(void); /* busy cleared, the normal pointer */
 
 /* Writing exchange for order (1 or 2): frame written, TIMEOUT report unless 17 accepted.
 ** Returns 1 when all 17 bytes were accepted. */

@@ -42,9 +42,10 @@ void GetJmpBuf(void)
 
 int CBF_ButtonGetBuff(int, int, int event, void *, int, int)
 {
-    if (event == EVENT_COMMIT) {
+    if (event == EVENT_COMMIT && BeginSensorOp()) {
         SettleWait();
         GetJmpBuf();
+        EndSensorOp();
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGetBuff);
     return 0;

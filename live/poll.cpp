@@ -125,11 +125,16 @@ int CBF_ButtonGo(int, int, int event, void *, int, int)
 {
     if (event == EVENT_COMMIT) {
         // A second Go while one runs would nest a second loop inside the first.
-        if (going) return 0;
+        if (going || !BeginSensorOp()) return 0;
         going = 1;
         SettleWait();
+        EndSensorOp(); // the loop itself is no sensor operation: one started inside ends it
         // The panel may have been closed during the settle wait: then no loop starts.
-        if (!quitting) GetData();
+        if (!quitting) {
+            SetCtrlAttribute(panel, PANEL_GO, ATTR_HIGHLIGHTED, 1);
+            GetData();
+            SetCtrlAttribute(panel, PANEL_GO, ATTR_HIGHLIGHTED, 0);
+        }
         going = 0;
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGo);

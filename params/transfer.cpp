@@ -79,10 +79,12 @@ void GetPara(void)
 int CBF_ButtonSend(int, int, int event, void *, int, int)
 {
     if (event == EVENT_COMMIT) {
-        if (target == DATFILE)
+        if (target == DATFILE) {
             SendParaToFile();
-        else
+        } else if (BeginSensorOp()) {
             SendPara();
+            EndSensorOp();
+        }
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonSend);
     return 0;
@@ -90,12 +92,14 @@ int CBF_ButtonSend(int, int, int event, void *, int, int)
 
 int CBF_ButtonGet(int, int, int event, void *, int, int)
 {
-    if (event == EVENT_COMMIT) {
+    // The rule holds with FILE selected too: the target is read again after the settle wait.
+    if (event == EVENT_COMMIT && BeginSensorOp()) {
         SettleWait();
         if (target == DATFILE)
             ReadParaFromFile();
         else
             GetPara();
+        EndSensorOp();
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGet);
     return 0;

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -86,8 +87,9 @@ void raise(Panel *p, Control *c, int event)
 /* ---- Events -------------------------------------------------------------------------- */
 
 /* Watches the whole application for the operator's right clicks (also on dimmed controls,
-** which Qt otherwise passes to their parent), for Enter in numeric inputs, and for the
-** close request of a panel. */
+** which Qt otherwise passes to their parent), for button shortcuts and Enter in numeric
+** inputs, and for the close request of a panel. A held key commits once: its auto-repeated
+** presses commit nothing. */
 class EventWatch : public QObject
 {
   public:
@@ -107,6 +109,7 @@ class EventWatch : public QObject
             if (!spin || spin->isReadOnly()) return false;
             auto pc = controlOf(obj);
             if (!pc.second || pc.second->widget != spin) return false;
+            if (repeats(key)) return true;
             // Enter commits also an unchanged value (committing a port number again is how
             // the operator retries); the value change it may cause must not commit twice.
             enterActive = true;
@@ -114,6 +117,28 @@ class EventWatch : public QObject
             enterActive = false;
             raise(pc.first, pc.second, EVENT_COMMIT);
             return false;
+        }
+        case QEvent::KeyRelease: {
+            auto *key = static_cast<QKeyEvent *>(ev);
+            releasedKey = key->key();
+            releasedAt = key->timestamp();
+            return false;
+        }
+        case QEvent::ShortcutOverride: // the key press that a shortcut event may follow
+            shortcutKeyRepeats = repeats(static_cast<QKeyEvent *>(ev));
+            return false;
+        case QEvent::Shortcut: {
+            // A button's shortcut commits at once, as a click does, instead of animating the
+            // button for 100 ms first; a held key commits once.
+            auto pc = controlOf(obj);
+            if (!pc.second || pc.second->kind != Kind::Button || pc.second->widget != obj ||
+                static_cast<QShortcutEvent *>(ev)->isAmbiguous())
+                return false;
+            const bool repeated = shortcutKeyRepeats;
+            shortcutKeyRepeats = false;
+            if (!repeated && pc.second->widget->isEnabled())
+                raise(pc.first, pc.second, EVENT_COMMIT);
+            return true;
         }
         case QEvent::Close: {
             for (auto &entry : panels) {
@@ -129,6 +154,19 @@ class EventWatch : public QObject
         }
     }
     bool enterActive = false;
+
+  private:
+    /* A press of a held key: flagged so, or (X11 without detectable auto-repeat, where Qt
+    ** does not always flag it) coming with the same time stamp as the release of the same
+    ** key just before it, which no hand can do. */
+    bool repeats(const QKeyEvent *key) const
+    {
+        return key->isAutoRepeat() || (key->timestamp() != 0 && key->key() == releasedKey &&
+                                       key->timestamp() == releasedAt);
+    }
+    int releasedKey = 0; // the key released last, and when (X server time, ms)
+    quint64 releasedAt = 0;
+    bool shortcutKeyRepeats = false; // the key press of the coming shortcut event repeats
 };
 
 EventWatch *watch()
@@ -605,6 +643,16 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
         if (c->kind != Kind::Chart || value < 2) return -1;
         w->setProperty("vrPointsPerScreen", value);
         return 0;
+    case ATTR_HIGHLIGHTED: {
+        // The button's face in the highlight colours: unlike its pressed or checked state,
+        // the operator's clicks do not change it.
+        if (c->kind != Kind::Button) return -1;
+        QPalette lit = QApplication::palette(w);
+        lit.setColor(QPalette::Button, lit.color(QPalette::Active, QPalette::Highlight));
+        lit.setColor(QPalette::ButtonText, lit.color(QPalette::Active, QPalette::HighlightedText));
+        w->setPalette(value ? lit : QPalette());
+        return 0;
+    }
     default: return -1;
     }
 }
@@ -630,6 +678,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
         c->widget->setProperty("vrFontName", s);
         return 0;
     }
+    case ATTR_TOOLTIP_TEXT: c->widget->setToolTip(s); return 0;
     default: return -1;
     }
 }
@@ -675,6 +724,14 @@ int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std:
     }
     default: return -1;
     }
+}
+
+int SetPanelAttribute(int panel, int attribute, const char *text)
+{
+    QWidget *root = panelWidget(panel);
+    if (!root || !text || attribute != ATTR_TITLE) return -1;
+    root->setWindowTitle(QString::fromLocal8Bit(text));
+    return 0;
 }
 
 int ReplaceListItem(int panel, int control, int index, const char *label, int value)

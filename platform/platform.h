@@ -134,19 +134,32 @@ enum {
     ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
     ATTR_POINTS_PER_SCREEN /* int, strip charts */
 };
+enum {
+    ATTR_HIGHLIGHTED = 20, /* int 0/1, buttons: 1 shows the button lit, as an action under way;
+                              the operator's clicks neither clear nor set it */
+    ATTR_TOOLTIP_TEXT      /* string: the text shown while the pointer rests on the control */
+};
 enum { ATTR_TRACE_VISIBLE = 100 }; /* SetTraceAttribute: int 0/1 */
 
 enum { VAL_TRANSPARENT = 0x1000000 };
 /* ATTR_TEXT_FONT value that stands for the application's standard font. */
 inline constexpr char VAL_APP_FONT[] = "AppStandardFont";
 
+enum { ATTR_TITLE = 200 }; /* SetPanelAttribute: string, the window title */
+
 /* Sets an int attribute (the ATTR_ values marked int); -1 for an unknown control, an attribute
 ** the control does not have, or a value out of range (a point size below 1, fewer than two
 ** points per screen). Never raises a callback. */
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
-/* Sets a string attribute: ATTR_LABEL_TEXT (the control's label, or a button's own text) or
-** ATTR_TEXT_FONT; -1 for an unknown control or attribute. */
+/* Sets a string attribute: ATTR_LABEL_TEXT (the control's label, or a button's own text),
+** ATTR_TEXT_FONT or ATTR_TOOLTIP_TEXT; -1 for an unknown control or attribute. */
 int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
+/* Sets a text attribute of the panel itself (ATTR_TITLE); -1 for an unknown panel or
+** attribute. */
+int SetPanelAttribute(int panel, int attribute, const char *text);
+/* 1: the pointer shows that the program is busy, over all its windows; 0: the normal pointer
+** again. A modal popup or dialog shows the normal pointer while it is open. */
+int SetWaitCursor(int busy);
 
 /* Replaces item `index` of a ring by (label, value); an index one past the end appends. */
 int ReplaceListItem(int panel, int control, int index, const char *label, int value);
@@ -217,10 +230,14 @@ template <std::size_t N> inline int GetDocumentDir(char (&dir)[N])
 }
 
 /* ---- Serial port -------------------------------------------------------------------- */
-/* Port n is the device named by the environment variable VELTRAV20_COM<n> if set, else
-** /dev/ttyS<n-1> (COM<n> on Windows). After a read, write or resource error (the device
-** vanished) the port is closed, so that every later operation returns a negative value until
-** it is opened again. */
+/* Port n is the device named by the environment variable VELTRAV20_COM<n> if set. Otherwise
+** it is the n-th serial device the system has: first the built-in ports (ttyS0, ttyS1, ..,
+** and other ports not on USB) in the order of their numbers, then the USB adapters (ttyACM*,
+** ttyUSB*) in the order of their device names; COM<n> on Windows. So an industrial PC keeps
+** COM 1 = /dev/ttyS0 and a laptop's one adapter is port 1. The list is taken again at every
+** open and whenever devices appear or disappear. After a read, write or resource error (the
+** device vanished) the port is closed, so that every later operation returns a negative value
+** until it is opened again. */
 
 /* Results of the serial operations. The status line has a text for each (and for -5 and
 ** anything else below -7: "RS-232 error!"). */
@@ -229,13 +246,13 @@ enum {
     ComErrBadPort = -2,    /* port number outside 1..255 */
     ComErrNotOpen = -3,    /* the port is not open, or its device vanished */
     ComErrIO = -4,         /* an I/O error; not returned by this layer */
-    ComErrNoDevice = -6,   /* no such device */
+    ComErrNoDevice = -6,   /* no such device, or none for the port number */
     ComErrCannotOpen = -7, /* permission denied, or the device is in use by another program */
     ComErrTimeout = -99    /* a time-out; not returned by this layer */
 };
 
 /* Opens port `port` (closing it first if it is open) on deviceName, or when that is empty on
-** the port's default device. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
+** the device its number names. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
 ** below 1 stands for 1024 bytes; the input queue never holds more than its size (a flooding
 ** peer's bytes wait in the system until read). Returns 0, or ComErrBadPort, ComErrNoDevice,
 ** ComErrCannotOpen or ComErrUnknown. */
@@ -262,6 +279,33 @@ template <std::size_t N> inline int ComRd(int port, unsigned char (&buffer)[N], 
 {
     return ComRdBounded(port, buffer, N, count);
 }
+
+/* What port `port` stands for: the device it was last opened on until CloseCom, otherwise the
+** device its number names now. `device` gets the device's path, `description` how it is
+** reached: "built-in serial", "USB serial" and the adapter's own description after a middle
+** dot (U+00B7, in UTF-8), or "set by VELTRAV20_COM<n>"; both are cut to fit and
+** NUL-terminated. Returns 1 when the device is present, 0 when it is not (unplugged, or a
+** name no device answers to), ComErrNoDevice when the number names no device (both texts
+** empty), ComErrBadPort for a number outside 1..255. Opens nothing. */
+int GetComPortInfoText(int port, char *device, std::size_t deviceCapacity, char *description,
+                       std::size_t descriptionCapacity);
+template <std::size_t N, std::size_t M>
+inline int GetComPortInfo(int port, char (&device)[N], char (&description)[M])
+{
+    return GetComPortInfoText(port, device, N, description, M);
+}
+/* Calls `changed` from event processing, once for a burst, after serial devices appeared in
+** or disappeared from the system, or after an open port closed itself because its device
+** vanished. A null `changed` stops the calls. */
+void WatchComDevices(void (*changed)(void));
+/* Test hook: the system's serial devices are taken to be `devices` instead of the ones the
+** system reports, and numbered by the rule above: names as the system gives them, in any
+** order, separated by ';', each optionally followed by '=' and the device's own description
+** ("ttyS1;ttyUSB0=FT232R USB UART;ttyS0"); a name without a '/' is taken in /dev, and names
+** beginning with ttyUSB or ttyACM are USB adapters. A listed device counts as present. A
+** null `devices` returns to the system's list. Calls the `changed` of WatchComDevices as a
+** change of devices does. */
+void SetComDeviceList(const char *devices);
 
 /* ---- Array files -------------------------------------------------------------------- */
 

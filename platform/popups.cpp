@@ -1,8 +1,10 @@
-/* popups.cpp: the modal message popup and the modal file dialog.
- */
+/* popups.cpp: the modal message popup and the modal file dialog, and the busy pointer that
+** gives way to the normal one while either is open.
+*/
 #include "qtpanel.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +14,38 @@ using namespace vrplatform;
 
 namespace
 {
+
+bool waitCursor = false; /* SetWaitCursor(1) is in force */
+int modals = 0;          /* modal popups and dialogs open now */
+bool overridden = false; /* the busy pointer is shown */
+
+/* The busy pointer while SetWaitCursor(1) is in force and no modal popup or dialog is open:
+** over one, the operator is asked something and the program waits for the answer. */
+void ApplyPointer()
+{
+    const bool busy = waitCursor && modals == 0;
+    if (busy && !overridden) QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (!busy && overridden) QApplication::restoreOverrideCursor();
+    overridden = busy;
+}
+
+/* Marks a modal popup or dialog open for its lifetime. */
+class NormalPointer
+{
+  public:
+    NormalPointer()
+    {
+        modals++;
+        ApplyPointer();
+    }
+    ~NormalPointer()
+    {
+        modals--;
+        ApplyPointer();
+    }
+    NormalPointer(const NormalPointer &) = delete;
+    NormalPointer &operator=(const NormalPointer &) = delete;
+};
 
 /* Shows a modal box over the panel with the text as given; returns the button pressed
 ** (NoButton when the box was closed otherwise). `safe` is the default and the answer to
@@ -26,11 +60,20 @@ QMessageBox::StandardButton runBox(const char *title, const char *text,
     box.setEscapeButton(safe);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    const NormalPointer pointer;
     box.exec();
     return box.standardButton(box.clickedButton());
 }
 
 } // namespace
+
+int SetWaitCursor(int busy)
+{
+    if (!qApp) return -1;
+    waitCursor = busy != 0;
+    ApplyPointer();
+    return 0;
+}
 
 int MessagePopup(const char *title, const char *text)
 {
@@ -72,6 +115,7 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
     const QString ext = filter.startsWith(QLatin1String("*.")) ? filter.mid(2) : QString();
     if (restrictExtension && !ext.isEmpty()) dialog.setDefaultSuffix(ext);
     if (defaultFile && *defaultFile) dialog.selectFile(QString::fromLocal8Bit(defaultFile));
+    const NormalPointer pointer;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
 
     QString path = dialog.selectedFiles().constFirst();

@@ -34,7 +34,7 @@ shoot() {
     for _ in $(seq 100); do [ -s "$tmp/sim.out" ] && break; sleep 0.05; done
     QT_SCALE_FACTOR=$scale VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")" "$bin/veltrav20" &
     pids+=($!)
-    wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0$' | head -n 1)
+    wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0' | head -n 1)
     sleep 2
     # The menu bar above the panel: the window is taller than 680 by its height.
     local bar=$(($(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p') / scale - 680))

@@ -1,5 +1,6 @@
 /* tst_startup.cpp: the program's start and end: a normal run ends with 0 on the close
-** event, a missing panel file or a missing display ends it with -1 (status 255) at once.
+** event, a missing panel file or a missing display ends it with -1 (status 255) at once, the
+** latter with one line that says what to do.
 */
 #include "support/panelfixture.h"
 
@@ -80,13 +81,27 @@ class TestStartup : public QObject
         QCOMPARE(program.exitCode(), 255);
     }
 
+    /* Without a reachable display the one line names the need for a graphical session and
+    ** the way to run without one, not the toolkit's advice to reinstall. */
+    void noDisplay_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("DISPLAY not set") << QString() << "DISPLAY is not set";
+        QTest::newRow("no server on the display") << ":9871"
+                                                  << "the display :9871 cannot be reached";
+    }
+
     void noDisplay()
     {
+        QFETCH(QString, display);
+        QFETCH(QString, cause);
         QProcess program;
         QProcessEnvironment env = cleanEnv();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        if (!display.isEmpty()) env.insert("DISPLAY", display);
         program.setProcessEnvironment(env);
         program.start(VELTRA_BIN_DIR "/veltrav20", {});
         QVERIFY(program.waitForFinished(20000));
@@ -94,7 +109,9 @@ class TestStartup : public QObject
         QCOMPARE(program.exitCode(), 255);
         const QList<QByteArray> lines = program.readAllStandardError().trimmed().split('\n');
         QCOMPARE(lines.size(), 1);
-        QVERIFY(lines[0].startsWith("veltrav20: "));
+        QCOMPARE(QString(lines[0]), "veltrav20: needs a graphical session, and " + cause +
+                                        "; without one, start it under a virtual X server: "
+                                        "xvfb-run -a veltrav20");
     }
 };
 
