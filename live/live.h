@@ -33,6 +33,9 @@ extern unsigned char jumpbuf[AnzJump]; /* last good readout, zeros before; GetJm
 extern int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
 
 void GetData(void);
+/* Success steps of a polling cycle: the reply in szReadBuf into databuf, the data variables,
+** the displays and the history, and the graph of the view drawn. */
+void TakeDataReply(void);
 void CopyDatatoVars(void);
 void SetPanelData(void);
 int Copy1D(const double *in, int n, double *out);

@@ -31,17 +31,13 @@ static const int PauseMs = 50; /* pause between two polling cycles */
 
 void GetData(void)
 {
-    order = 5;
     poll = 1;
     DispVis();
     while (poll == 1) {
-        const int r = ReadExchange(order, AnzData);
+        const int r = ReadExchange(CmdReadData, AnzData);
         if (r < 0) return; // stopped while waiting for the reply
         if (r == 1) {
-            GetRxBufData();
-            CopyDatatoVars();
-            SetPanelData();
-            ShowGraph();
+            TakeDataReply();
         } else {
             TimeoutReport();
             poll = 0;
@@ -49,6 +45,14 @@ void GetData(void)
         ProcessSystemEvents();
         Sleep(PauseMs);
     }
+}
+
+void TakeDataReply(void)
+{
+    GetRxBufData();
+    CopyDatatoVars();
+    SetPanelData();
+    ShowGraph();
 }
 
 void CopyDatatoVars(void)
