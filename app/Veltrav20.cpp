@@ -89,7 +89,7 @@ void InitVars(void)
 {
     com = 1;
     sync = 0x55;
-    order = 1;
+    order = CmdWriteRam;
     target = RAM;
     poll = 0;
     busy = 0;

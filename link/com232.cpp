@@ -79,7 +79,8 @@ void InitRS232(int port)
 void CheckComLine(void)
 {
     static const unsigned char lineOk[AnzLineCheck] = {0xAA, 0x02, 0x00};
-    if (ReadExchange(7, AnzLineCheck) == 1 && std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
+    if (ReadExchange(CmdLineCheck, AnzLineCheck) == 1 &&
+        std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
         ShowStatus(szLineOk);
         GetPara();
     } else {
@@ -177,7 +178,7 @@ int ReadExchange(unsigned char command, int replyLen)
 {
     // Flush first: a late reply to an earlier request would be taken for this one. The line
     // check follows the port set-up, which has just flushed both queues.
-    if (command != 7) {
+    if (command != CmdLineCheck) {
         FlushInQ(com);
         FlushOutQ(com);
     }
@@ -189,11 +190,16 @@ int ReadExchange(unsigned char command, int replyLen)
     do {
         ProcessSystemEvents();
         n = GetInQLen(com);
-        if (command == 5 && poll == 0) return -1;
+        if (command == CmdReadData && poll == 0) return -1;
         tdiff = Timer() - tstart;
     } while (tdiff <= ReplyLimit && n < replyLen);
+    return ReadReply(n, replyLen);
+}
+
+int ReadReply(int queued, int replyLen)
+{
     // A queue count of zero or less reads nothing and fails like a short reply.
-    nBytesR = n > 0 ? ComRd(com, szReadBuf, n) : 0;
+    nBytesR = queued > 0 ? ComRd(com, szReadBuf, queued) : 0;
     return nBytesR == replyLen ? 1 : 0;
 }
 

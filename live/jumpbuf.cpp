@@ -19,8 +19,7 @@ static const int ColourValues = 0x0000FF, ColourThreshold = 0x000000;
 void GetJmpBuf(void)
 {
     poll = 0;
-    order = 6;
-    if (ReadExchange(order, AnzJump) != 1) {
+    if (ReadExchange(CmdReadJump, AnzJump) != 1) {
         TimeoutReport();
         return;
     }

@@ -46,6 +46,9 @@ extern char export_name[260];      /* path of the last export; the export proced
 extern char szRecordLine[AnzLine]; /* the last recording line; RecordData */
 
 void GetData(void);
+/* Success steps of a polling cycle: the reply in szReadBuf into databuf, the data variables,
+** the displays and the history, and the graph of the view drawn. */
+void TakeDataReply(void);
 void CopyDatatoVars(void);
 void SetPanelData(void);
 int Copy1D(const double *in, int n, double *out);

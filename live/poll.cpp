@@ -31,18 +31,14 @@ static const int PauseMs = 50; /* pause between two polling cycles */
 
 void GetData(void)
 {
-    order = 5;
     poll = 1;
     DispVis();
     while (poll == 1) {
-        const int r = ReadExchange(order, AnzData);
+        const int r = ReadExchange(CmdReadData, AnzData);
         if (r < 0) return;     // stopped while waiting for the reply
         double recorded = 0.0; // seconds the recording's line took
         if (r == 1) {
-            GetRxBufData();
-            CopyDatatoVars();
-            SetPanelData();
-            ShowGraph();
+            TakeDataReply();
             const double start = Timer();
             RecordData();
             recorded = Timer() - start;
@@ -56,6 +52,14 @@ void GetData(void)
         // pause, to the millisecond, between its reply and the next request.
         Sleep(PauseMs - static_cast<int>(recorded * 1000.0 + 0.5));
     }
+}
+
+void TakeDataReply(void)
+{
+    GetRxBufData();
+    CopyDatatoVars();
+    SetPanelData();
+    ShowGraph();
 }
 
 void CopyDatatoVars(void)
