@@ -13,10 +13,11 @@
 namespace vr
 {
 
-int panel = 0;      /* handle of the main panel; WinMain */
-char proj_dir[260]; /* data directory of the program; WinMain */
-char doc_dir[260];  /* directory the file dialogs open in, writable; WinMain */
-int quitting = 0;   /* 1 once the operator closed the panel; CBF_P */
+/* Program-wide variables of the shell, documented in Veltrav20.h. */
+int panel = 0;
+char proj_dir[260];
+char doc_dir[260];
+int quitting = 0;
 
 // clang-format off
 #define CBF_CTRL(name) {#name, name, nullptr}
@@ -71,12 +72,14 @@ int WinMain(int argc, char *argv[])
     BindCallbacks(cbfTable, cbfTableLen);
     panel = LoadPanel(0, "Veltrav20.uir", 1);
     if (panel < 0) return -1;
+    InstallMenuBar(panel, menuTable, menuTableLen);
     GetProjectDir(proj_dir);
     GetDocumentDir(doc_dir);
     InitVars();
     InitRS232(com);
     DisplayPanel(panel);
     RunUserInterface();
+    StopRecording();
     CloseCom(com);
     DiscardPanel(panel);
     return 0;
@@ -86,9 +89,10 @@ void InitVars(void)
 {
     com = 1;
     sync = 0x55;
-    order = 1;
+    order = CmdWriteRam;
     target = RAM;
     poll = 0;
+    busy = 0;
     quitting = 0;
     std::strcpy(szStatus, "InitVars");
     SetCtrlVal(panel, PANEL_STATUS, szStatus);
@@ -96,8 +100,10 @@ void InitVars(void)
     GetCtrlVal(panel, PANEL_PARA_VISIBLE, &para);
     ParaVis();
     DispVis();
+    RecordVis();
     ShowLogo(5);
     GetPanelValues();
+    WatchComDevices(ShowComDevice);
 }
 
 int CBF_P(int, int event, void *, int, int)

@@ -14,6 +14,7 @@ namespace vr
 /* Control identifiers of the main panel (panel 1 of "Veltrav20.uir"). */
 enum {
     PANEL_COMPORT = 2,        /* numeric input: COM port number, int */
+    PANEL_GO = 5,             /* Go button: lit while polling runs */
     PANEL_SELECT_FILE = 9,    /* toggle, target FILE, int 0/1 */
     PANEL_SELECT_EEPROM = 10, /* toggle, target EEPROM, int 0/1 */
     PANEL_SELECT_RAM = 11,    /* toggle, target RAM, int 0/1 */
@@ -42,7 +43,24 @@ enum {
     PANEL_HYSTERESIS = 44,    /* parameter input, 8-bit */
     PANEL_THRESHOLD = 46,     /* parameter input, 8-bit */
     PANEL_HEADER_DECO = 47,   /* decoration framing the branding header */
-    PANEL_STRIPCHART = 48     /* strip chart, five traces */
+    PANEL_STRIPCHART = 48,    /* strip chart, five traces */
+    PANEL_COMDEVICE = 49,     /* text message: the device of the COM port in use */
+    PANEL_RECORDING = 50      /* text message "REC", shown while live data is recorded */
+};
+
+/* Items of the main panel's menu bar (menuTable). */
+enum {
+    MENU_RECORD_START = 1, /* File: Start recording... (checked while recording) */
+    MENU_RECORD_STOP,      /* File: Stop recording */
+    MENU_EXPORT_HISTORY,   /* File: Export history (CSV)... */
+    MENU_EXPORT_JUMPBUF,   /* File: Export jump buffer (CSV)... */
+    MENU_SAVE_GRAPH,       /* File: Save graph image (PNG)... */
+    MENU_QUIT,             /* File: Quit, as closing the panel */
+    MENU_VIEW_RAW,         /* View: the three views of PANEL_SOURCE, in its order */
+    MENU_VIEW_NORM,
+    MENU_VIEW_ADJUST,
+    MENU_HELP_KEYS, /* Help: Keyboard shortcuts */
+    MENU_HELP_ABOUT /* Help: About */
 };
 
 extern int panel;          /* handle of the main panel; written by WinMain */
@@ -52,14 +70,21 @@ extern int quitting;       /* 1 once the operator closed the panel; written by C
 
 extern const CallbackEntry cbfTable[]; /* every CBF_ callback by name */
 extern const int cbfTableLen;
+extern const MenuEntry menuTable[]; /* the main panel's menu bar: File, View, Help */
+extern const int menuTableLen;
 
 /* Program entry: start-up, event loop, shutdown. 0 after a normal close, -1 when the
 ** run-time or the panel cannot be loaded (nothing shown then). */
 int WinMain(int argc, char *argv[]);
-/* Start values of the program-wide variables; runs once between LoadPanel and InitRS232. */
+/* Start values of the program-wide variables; runs once between LoadPanel and InitRS232.
+** From then on the device shown beside COM PORT follows the devices coming and going. */
 void InitVars(void);
 
 int CBF_P(int panel, int event, void *callbackData, int eventData1, int eventData2);
+/* File: Quit, as the operator's close of the panel. */
+void CBF_MenuQuit(int panel, int menuItem);
+/* Help: the keyboard shortcuts and the program's name and version, each in a popup. */
+void CBF_MenuHelp(int panel, int menuItem);
 
 } // namespace vr
 

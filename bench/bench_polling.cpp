@@ -2,9 +2,9 @@
 ** sensor at the real line rate. Rounds of child processes, alternating the offscreen platform
 ** and a real X window (Xvfb), each measure the cycle period, the CPU use and the sleeps per
 ** cycle in the strip chart and the adjustment view next to a busy wait, and the resident
-** memory; the report gives the median of the rounds beside each round's figure.
-** Divisions: options and figures; the simulator's frame log; one polling run; the busy wait;
-** one round; rounds and the report; main.
+** memory, and the strip chart cycle with a recording running; the report gives the median of
+** the rounds beside each round's figure. Divisions: options and figures; the simulator's frame
+** log; one polling run; the busy wait; recording; one round; rounds and the report; main.
 */
 #include "app/Veltrav20.h"
 #include "link/com232.h"
@@ -12,6 +12,7 @@
 #include "params/params.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -47,7 +48,7 @@ struct Options {
     int rounds = 3;        /* rounds of child processes (--rounds) */
     int cycles = 300;      /* strip chart view cycles (--cycles, --long) */
     int adjCycles = 10;    /* adjustment view cycles (--adj) */
-    bool compare = true;   /* the busy wait; --no-compare skips it */
+    bool compare = true;   /* the busy wait and the recording run; --no-compare skips */
     bool window = true;    /* rounds in an X window as well; --no-x skips them */
     bool round = false;    /* --round: one round in this process, figures as they come */
     QString against;       /* --against: another build of this benchmark, run alternately */
@@ -243,6 +244,39 @@ double BusyWaitCpu(double seconds)
     return 100.0 * (UsageNow().cpu - before.cpu) / (clock.nsecsElapsed() / 1e9);
 }
 
+/* ---- Recording ----------------------------------------------------------------------------- */
+
+/* The strip chart run again with a recording to a file in `dir` (its cycle period beside the
+** plain run's of the same round), then the time RecordData takes for one line (write and sync
+** to the disk), called alone 100 times. */
+void RunRecording(FrameLog &log, const QString &dir, int cycles)
+{
+    const QByteArray path = QDir(dir).filePath(QStringLiteral("recording.csv")).toLocal8Bit();
+    std::snprintf(vr::record_name, sizeof vr::record_name, "%s", path.constData());
+    if (!vr::OpenRecording()) return;
+    const PollingRun r = RunPolling(log, ViewNorm, cycles + 1);
+    const long lines = vr::recordLines;
+    vr::StopRecording();
+    ReportPolling("strip chart view, recording", r, log.Times(), LineRateCycle,
+                  "as without recording", "");
+    Figure("recording: lines recorded per cycle", double(lines) / std::max(r.last - r.first, 1),
+           "1");
+
+    std::vector<double> lineMs;
+    if (!vr::OpenRecording()) return;
+    for (int i = 0; i < 100; i++) {
+        QElapsedTimer clock;
+        clock.start();
+        vr::RecordData();
+        lineMs.push_back(clock.nsecsElapsed() / 1e6);
+        Sleep(10);
+    }
+    vr::StopRecording();
+    std::sort(lineMs.begin(), lineMs.end());
+    Figure("recording: one line to the disk (write and sync), median ms", Percentile(lineMs, 0.5));
+    Figure("recording: one line to the disk, p90 ms", Percentile(lineMs, 0.9));
+}
+
 /* ---- One round -------------------------------------------------------------------------- */
 
 /* The program on the platform QT_QPA_PLATFORM names (offscreen by default) against its own
@@ -307,6 +341,7 @@ int RunRound(int argc, char *argv[], const Options &o)
         Figure("memory: heap growth from cycle 100 to the end, B",
                strip.end.heapBytes - strip.after100.heapBytes, "0");
     }
+    if (o.compare) RunRecording(log, dir.path(), std::max(std::min(o.cycles, 900) / 3, 2));
 
     DiscardPanel(vr::panel);
     CloseCom(vr::com);
@@ -489,7 +524,7 @@ int main(int argc, char *argv[])
                      "  --cycles N    strip chart view cycles per round (default 300)\n"
                      "  --long        10000 strip chart view cycles, one offscreen round\n"
                      "  --adj N       adjustment view cycles per round (default 10, 0 skips)\n"
-                     "  --no-compare  skip the busy wait\n"
+                     "  --no-compare  skip the busy wait and the recording run\n"
                      "  --no-x        offscreen rounds only\n"
                      "  --against P   also run P (another build of this benchmark) in every\n"
                      "                round, its figures in the columns beside\n"

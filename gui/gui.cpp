@@ -6,7 +6,7 @@
 namespace vr
 {
 
-unsigned char para; /* page in force: 1 basic, 0 extended; InitVars, CBF_ParaVisible */
+unsigned char para;
 
 /* The inputs of each page, in the order the page operations touch them. */
 static const int basicPage[6] = {PANEL_THRESHOLD, PANEL_HYSTERESIS, PANEL_TRIGGER,
@@ -68,150 +68,49 @@ int CBF_ParaVisible(int pnl, int, int event, void *, int, int)
     return 0;
 }
 
-/* The decorations, and the inputs, displays and graphs whose only event is the right click. */
+/* The decorations, and the inputs, displays and graphs whose only event is the right click:
+** a decoration shows the help of the input its place holds on the page in force, every other
+** control its own help text. */
+#define CBF_PLACE_HELP(name, place)                                                                \
+    int name(int, int, int event, void *, int, int)                                                \
+    {                                                                                              \
+        if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(place);                                      \
+        return 0;                                                                                  \
+    }
+#define CBF_HELP_ONLY(name, text)                                                                  \
+    int name(int, int, int event, void *, int, int)                                                \
+    {                                                                                              \
+        if (event == EVENT_RIGHT_CLICK) ShowHelp(text);                                            \
+        return 0;                                                                                  \
+    }
 
-int CBF_DECO1(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(1);
-    return 0;
-}
+CBF_PLACE_HELP(CBF_DECO1, 1)
+CBF_PLACE_HELP(CBF_DECO2, 2)
+CBF_PLACE_HELP(CBF_DECO3, 3)
+CBF_PLACE_HELP(CBF_DECO4, 4)
+CBF_PLACE_HELP(CBF_DECO5, 5)
+CBF_PLACE_HELP(CBF_DECO6, 6)
 
-int CBF_DECO2(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(2);
-    return 0;
-}
+CBF_HELP_ONLY(CBF_EditThreshold, InfoEditThreshold)
+CBF_HELP_ONLY(CBF_EditHysteresis, InfoEditHysteresis)
+CBF_HELP_ONLY(CBF_EditPower, InfoEditPower)
+CBF_HELP_ONLY(CBF_EditHold, InfoEditHold)
+CBF_HELP_ONLY(CBF_EditBacklim, InfoEditBacklim)
+CBF_HELP_ONLY(CBF_EditRegcnt, InfoEditRegcnt)
+CBF_HELP_ONLY(CBF_EditAverage, InfoEditAverage)
+CBF_HELP_ONLY(CBF_EditOutmode, InfoEditOutmode)
+CBF_HELP_ONLY(CBF_EditDeadTime, InfoEditDeadTime)
+CBF_HELP_ONLY(CBF_DispDat0, InfoDispDat0)
+CBF_HELP_ONLY(CBF_DispDat1, InfoDispDat1)
+CBF_HELP_ONLY(CBF_DispNORM, InfoDispNORM)
+CBF_HELP_ONLY(CBF_DispEdge, InfoDispEDGE)
+CBF_HELP_ONLY(CBF_DispWin, InfoDispWIN)
+CBF_HELP_ONLY(CBF_DispStatus, InfoStatus)
+CBF_HELP_ONLY(CBF_GraphRaw1, InfoGraph)
+CBF_HELP_ONLY(CBF_GraphData1, InfoGraphData1)
+CBF_HELP_ONLY(CBF_GraphData2, InfoGraphData2)
 
-int CBF_DECO3(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(3);
-    return 0;
-}
-
-int CBF_DECO4(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(4);
-    return 0;
-}
-
-int CBF_DECO5(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(5);
-    return 0;
-}
-
-int CBF_DECO6(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowPlaceHelp(6);
-    return 0;
-}
-
-int CBF_EditThreshold(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditThreshold);
-    return 0;
-}
-
-int CBF_EditHysteresis(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditHysteresis);
-    return 0;
-}
-
-int CBF_EditPower(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditPower);
-    return 0;
-}
-
-int CBF_EditHold(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditHold);
-    return 0;
-}
-
-int CBF_EditBacklim(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditBacklim);
-    return 0;
-}
-
-int CBF_EditRegcnt(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditRegcnt);
-    return 0;
-}
-
-int CBF_EditAverage(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditAverage);
-    return 0;
-}
-
-int CBF_EditOutmode(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditOutmode);
-    return 0;
-}
-
-int CBF_EditDeadTime(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditDeadTime);
-    return 0;
-}
-
-int CBF_DispDat0(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoDispDat0);
-    return 0;
-}
-
-int CBF_DispDat1(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoDispDat1);
-    return 0;
-}
-
-int CBF_DispNORM(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoDispNORM);
-    return 0;
-}
-
-int CBF_DispEdge(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoDispEDGE);
-    return 0;
-}
-
-int CBF_DispWin(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoDispWIN);
-    return 0;
-}
-
-int CBF_DispStatus(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoStatus);
-    return 0;
-}
-
-int CBF_GraphRaw1(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoGraph);
-    return 0;
-}
-
-int CBF_GraphData1(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoGraphData1);
-    return 0;
-}
-
-int CBF_GraphData2(int, int, int event, void *, int, int)
-{
-    if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoGraphData2);
-    return 0;
-}
+#undef CBF_PLACE_HELP
+#undef CBF_HELP_ONLY
 
 } // namespace vr

@@ -13,7 +13,7 @@ static void ShowInfoText(const char *text, int left, int top, int pointSize, int
                          int textColor)
 {
     int ctrl = NewCtrl(panel, CTRL_TEXT_MSG, "", top, left);
-    SetCtrlAttribute(panel, ctrl, ATTR_TEXT_FONT, "NIApp");
+    SetCtrlAttribute(panel, ctrl, ATTR_TEXT_FONT, VAL_APP_FONT);
     SetCtrlAttribute(panel, ctrl, ATTR_TEXT_BGCOLOR, bgColor);
     SetCtrlAttribute(panel, ctrl, ATTR_TEXT_COLOR, textColor);
     SetCtrlAttribute(panel, ctrl, ATTR_TEXT_POINT_SIZE, pointSize);

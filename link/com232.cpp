@@ -1,5 +1,6 @@
-/* com232.cpp: the sensor link: port set-up and line check, the frame and reply buffers,
-** the writing and reading exchanges, the settle wait and the TIMEOUT report.
+/* com232.cpp: the sensor link: port set-up and line check, the device in view, the frame
+** and reply buffers, the rule of one sensor operation at a time, the writing and reading
+** exchanges, the settle wait and the TIMEOUT report.
 */
 #include "com232.h"
 
@@ -7,22 +8,25 @@
 #include "../live/live.h"
 #include "../params/params.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace vr
 {
 
-int com;                               /* COM port in use; InitVars, CBF_EditConnect */
-int ret;                               /* result of the last OpenComConfig; InitRS232 */
-char szStatus[64];                     /* status line text; InitVars, InitRS232, CheckComLine */
-unsigned char sync;                    /* frame sync byte 0x55; InitVars */
-unsigned char order;                   /* command code of the last frame built; exchanges */
-unsigned char szWriteBuf[ComQueueLen]; /* frame buffer; FillTxBuf */
-unsigned char szReadBuf[ComQueueLen];  /* reply buffer; every read starts at its beginning */
-int nBytesW;                           /* bytes accepted by the last parameter write */
-int nBytesR;                           /* bytes read by the last reading exchange */
-double tstart;                         /* start of the current wait, s; every wait */
-double tdiff;                          /* elapsed time of the current wait, s; every wait */
+/* Program-wide variables of the link, documented in com232.h. */
+int com;
+int ret;
+char szStatus[64];
+unsigned char sync;
+unsigned char order;
+unsigned char szWriteBuf[ComQueueLen];
+unsigned char szReadBuf[ComQueueLen];
+int nBytesW;
+int nBytesR;
+double tstart;
+double tdiff;
+int busy;
 
 static_assert(FrameLen == 17, "a command frame is sync, command and the 15-byte packet");
 static_assert(sizeof szReadBuf >= 16, "the longest reply is the 16-byte jump buffer");
@@ -31,19 +35,20 @@ const char InfoTimeout[] = " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO
 const char szLineOk[] = "LINE OK                              V2.0";
 static_assert(sizeof szLineOk == 42, "LINE OK, 30 spaces, V2.0");
 
-static const double ReplyLimit = 3.0; /* seconds from the frame's write */
+static const double ReplyLimit = 3.0;   /* seconds from the frame's write */
+static const char Dot[] = " \xC2\xB7 "; /* separator in the device texts (UTF-8 middle dot) */
 
 /* Fixed status texts for a failed port open, by the open's negative result. */
 static const char *OpenErrorText(int code)
 {
     switch (code) {
-    case -1: return "Unknown system error";
-    case -2: return "Invalid port number";
-    case -3: return "Port is not open";
-    case -4: return "Unknown I/0 error";
-    case -6: return "No serial port found";
-    case -7: return "Cannot open port";
-    case -99: return "Timeout";
+    case ComErrUnknown: return "Unknown system error";
+    case ComErrBadPort: return "Invalid port number";
+    case ComErrNotOpen: return "Port is not open";
+    case ComErrIO: return "Unknown I/0 error";
+    case ComErrNoDevice: return "No serial port found";
+    case ComErrCannotOpen: return "Cannot open port";
+    case ComErrTimeout: return "Timeout";
     default: return "RS-232 error!";
     }
 }
@@ -59,6 +64,7 @@ void InitRS232(int port)
 {
     poll = 0;
     ret = OpenComConfig(port, "", 4800, 0, 8, 1, ComQueueLen, ComQueueLen);
+    ShowComDevice();
     if (ret < 0) {
         ShowStatus(OpenErrorText(ret));
         return;
@@ -73,12 +79,47 @@ void InitRS232(int port)
 void CheckComLine(void)
 {
     static const unsigned char lineOk[AnzLineCheck] = {0xAA, 0x02, 0x00};
-    if (ReadExchange(7, AnzLineCheck) == 1 && std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
+    if (ReadExchange(CmdLineCheck, AnzLineCheck) == 1 &&
+        std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
         ShowStatus(szLineOk);
         GetPara();
     } else {
         TimeoutReport();
     }
+}
+
+/* Appends `text` to the string in `buffer`, cut to fit its `capacity`. */
+static void AppendText(char *buffer, std::size_t capacity, const char *text)
+{
+    const std::size_t len = std::strlen(buffer);
+    if (len + 1 < capacity) std::strncat(buffer, text, capacity - len - 1);
+}
+
+void ShowComDevice(void)
+{
+    enum { MaxPort = 255 };
+    char device[128], how[128], line[300], title[400], list[2048] = "";
+    const int present = GetComPortInfo(com, device, how);
+    if (present < 0)
+        std::snprintf(line, sizeof line, "no device for COM %d", com);
+    else
+        std::snprintf(line, sizeof line, "%s%s%s", device, Dot,
+                      present == 0 ? "not present"
+                      : *how       ? how
+                                   : "present");
+    SetCtrlVal(panel, PANEL_COMDEVICE, line);
+    std::snprintf(title, sizeof title, "Veltra-Razov V2.0%sCOM %d%s%s%s", Dot, com, Dot,
+                  present < 0 ? "no device" : device, present == 0 ? " (not present)" : "");
+    SetPanelAttribute(panel, ATTR_TITLE, title);
+    for (int n = 1; n <= MaxPort; n++) {
+        const int found = GetComPortInfo(n, device, how);
+        if (found < 0) continue;
+        std::snprintf(line, sizeof line, "%sCOM %d: %s%s%s%s", *list ? "\n" : "", n, device,
+                      *how ? Dot : "", how, found == 0 ? " (not present)" : "");
+        AppendText(list, sizeof list, line);
+    }
+    SetCtrlAttribute(panel, PANEL_COMDEVICE, ATTR_TOOLTIP_TEXT,
+                     *list ? list : "No serial port found");
 }
 
 void FillTxBuf(unsigned char command)
@@ -98,6 +139,29 @@ void GetRxBufData(void)
     std::memcpy(databuf, szReadBuf, AnzData);
 }
 
+/* One sensor operation at a time. Every wait processes events, so a command the operator
+** gives while an operation waits would start its exchange inside that wait, on the same port
+** with the same buffers and timers: the outer exchange could then take the inner one's reply,
+** or the tail of one and the head of the other, for its own. So every sensor operation the
+** operator starts (a port set-up, Send or Get to or from the sensor, GetBuff, and Go until
+** polling starts) runs between BeginSensorOp and EndSensorOp, and one that finds another
+** under way is refused. The polling loop is not such an operation: one started inside it
+** clears poll and then runs, and the loop, whose reply wait tests poll, ends without reading
+** (GetData). Stop and the panel's close never pass here: they are never refused. */
+int BeginSensorOp(void)
+{
+    if (busy) return 0;
+    busy = 1;
+    SetWaitCursor(1);
+    return 1;
+}
+
+void EndSensorOp(void)
+{
+    busy = 0;
+    SetWaitCursor(0);
+}
+
 int WriteExchange(unsigned char command)
 {
     order = command;
@@ -114,7 +178,7 @@ int ReadExchange(unsigned char command, int replyLen)
 {
     // Flush first: a late reply to an earlier request would be taken for this one. The line
     // check follows the port set-up, which has just flushed both queues.
-    if (command != 7) {
+    if (command != CmdLineCheck) {
         FlushInQ(com);
         FlushOutQ(com);
     }
@@ -128,11 +192,16 @@ int ReadExchange(unsigned char command, int replyLen)
     do {
         ProcessSystemEventsUntil(tstart + ReplyLimit, com, replyLen);
         n = GetInQLen(com);
-        if (command == 5 && poll == 0) return -1;
+        if (command == CmdReadData && poll == 0) return -1;
         tdiff = Timer() - tstart;
     } while (tdiff <= ReplyLimit && n < replyLen);
+    return ReadReply(n, replyLen);
+}
+
+int ReadReply(int queued, int replyLen)
+{
     // A queue count of zero or less reads nothing and fails like a short reply.
-    nBytesR = n > 0 ? ComRd(com, szReadBuf, n) : 0;
+    nBytesR = queued > 0 ? ComRd(com, szReadBuf, queued) : 0;
     return nBytesR == replyLen ? 1 : 0;
 }
 
@@ -159,12 +228,13 @@ void TimeoutReport(void)
 
 int CBF_EditConnect(int pan, int control, int event, void *, int, int)
 {
-    if (event == EVENT_COMMIT) {
+    if (event == EVENT_COMMIT && BeginSensorOp()) {
         poll = 0;
         CloseCom(com);
         GetCtrlVal(pan, control, &com);
         SetCtrlVal(pan, PANEL_STATUS, "Init COM-Port ...");
         InitRS232(com);
+        EndSensorOp();
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoEditConnect);
     return 0;

@@ -8,7 +8,8 @@
 namespace vr
 {
 
-int source; /* view: 0 raw, 1 NORM, 2 adjustment; DispVis */
+int source;
+int graphshown = PANEL_STRIPCHART;
 
 static const int BarHeight = 150;
 static const int ColourEdge = 0x0000FF, ColourWindow = 0xFF0000;
@@ -32,6 +33,9 @@ void DispVis(void)
     for (int shown = 0; shown <= 1; shown++) // every hide before every show
         for (const auto &v : viewControls)
             if (v.shown[source] == shown) SetCtrlAttribute(panel, v.control, ATTR_VISIBLE, shown);
+    graphshown = source == 2 ? PANEL_GRAPH_ADJ : PANEL_STRIPCHART;
+    for (int view = 0; view <= 2; view++) // the View menu's check marks follow the selector
+        SetMenuBarAttribute(panel, MENU_VIEW_RAW + view, ATTR_CHECKED, view == source);
     // Raw view: traces 1 and 2 (DAT0, DAT1); NORM view: 3 to 5 (NORM, threshold,
     // hysteresis). The adjustment view leaves the traces as they are.
     if (source != 2)
@@ -68,6 +72,12 @@ int CBF_SelectSource(int, int, int event, void *, int, int)
     if (event == EVENT_COMMIT) DispVis();
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoSelectSource);
     return 0;
+}
+
+void CBF_MenuView(int, int menuItem)
+{
+    SetCtrlVal(panel, PANEL_SOURCE, menuItem - MENU_VIEW_RAW);
+    DispVis();
 }
 
 } // namespace vr

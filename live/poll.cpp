@@ -9,21 +9,20 @@
 namespace vr
 {
 
-int poll;                       /* 1 while polling goes on; GetData sets it, Stop, close, port
-                                   set-up, transfers, GetBuff and a failed cycle clear it */
-unsigned char databuf[AnzData]; /* last accepted data packet; GetRxBufData */
-unsigned char dataDat0;         /* receiver DAT0 raw value; CopyDatatoVars */
-unsigned char dataDat1;         /* receiver DAT1 raw value; CopyDatatoVars */
-unsigned char dataNorm;         /* NORM 0..255; CopyDatatoVars */
-unsigned char dataAdjedgeL;     /* edge time, low byte; CopyDatatoVars */
-unsigned char dataAdjedgeH;     /* edge time, high byte */
-unsigned char dataAdjin0L;      /* IN0-to-IN0 time, low byte */
-unsigned char dataAdjin0H;      /* IN0-to-IN0 time, high byte */
-unsigned char dataAdjin1L;      /* active window length, low byte */
-unsigned char dataAdjin1H;      /* active window length, high byte */
-double alldata[AnzAll];         /* history, 100 samples of 5 values, newest at 495..499;
-                                   SetPanelData */
-int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
+/* Program-wide variables of the polling loop, documented in live.h. */
+int poll;
+unsigned char databuf[AnzData];
+unsigned char dataDat0;
+unsigned char dataDat1;
+unsigned char dataNorm;
+unsigned char dataAdjedgeL;
+unsigned char dataAdjedgeH;
+unsigned char dataAdjin0L;
+unsigned char dataAdjin0H;
+unsigned char dataAdjin1L;
+unsigned char dataAdjin1H;
+double alldata[AnzAll];
+int going;
 
 static_assert(AnzData == 9, "the data packet carries nine bytes");
 static_assert(AnzAll == 500, "100 samples of DAT0, DAT1, NORM, threshold, hysteresis");
@@ -32,24 +31,35 @@ static const int PauseMs = 50; /* pause between two polling cycles */
 
 void GetData(void)
 {
-    order = 5;
     poll = 1;
     DispVis();
     while (poll == 1) {
-        const int r = ReadExchange(order, AnzData);
-        if (r < 0) return; // stopped while waiting for the reply
+        const int r = ReadExchange(CmdReadData, AnzData);
+        if (r < 0) return;     // stopped while waiting for the reply
+        double recorded = 0.0; // seconds the recording's line took
         if (r == 1) {
-            GetRxBufData();
-            CopyDatatoVars();
-            SetPanelData();
-            ShowGraph();
+            TakeDataReply();
+            const double start = Timer();
+            RecordData();
+            recorded = Timer() - start;
         } else {
             TimeoutReport();
             poll = 0;
         }
         ProcessSystemEvents();
-        Sleep(PauseMs);
+        // The line's way to the disk (a few milliseconds for the sync) is taken out of the
+        // pause, so that a recording does not lengthen the cycle; the sensor still has the
+        // pause, to the millisecond, between its reply and the next request.
+        Sleep(PauseMs - static_cast<int>(recorded * 1000.0 + 0.5));
     }
+}
+
+void TakeDataReply(void)
+{
+    GetRxBufData();
+    CopyDatatoVars();
+    SetPanelData();
+    ShowGraph();
 }
 
 void CopyDatatoVars(void)
@@ -119,11 +129,16 @@ int CBF_ButtonGo(int, int, int event, void *, int, int)
 {
     if (event == EVENT_COMMIT) {
         // A second Go while one runs would nest a second loop inside the first.
-        if (going) return 0;
+        if (going || !BeginSensorOp()) return 0;
         going = 1;
         SettleWait();
+        EndSensorOp(); // the loop itself is no sensor operation: one started inside ends it
         // The panel may have been closed during the settle wait: then no loop starts.
-        if (!quitting) GetData();
+        if (!quitting) {
+            SetCtrlAttribute(panel, PANEL_GO, ATTR_HIGHLIGHTED, 1);
+            GetData();
+            SetCtrlAttribute(panel, PANEL_GO, ATTR_HIGHLIGHTED, 0);
+        }
         going = 0;
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGo);

@@ -11,22 +11,23 @@
 namespace vr
 {
 
-unsigned char threshold;    /* pp[0]: lower NORM threshold; panel, packet, live display */
-unsigned char hysteresis;   /* pp[1]: re-arm level above the threshold; panel, packet */
-unsigned char power;        /* pp[2]: raw power 0 (full) .. 46 (none); panel in percent */
-unsigned char pmod;         /* pp[3]: power mode, 0 static; panel, packet, CBF_EditPmod */
-unsigned char hold;         /* pp[4]: OUT0 pulse length */
-unsigned char trigger;      /* pp[5]: trigger mode, 0 continuous; CBF_EditTrigger */
-unsigned char backlim;      /* pp[6]: intensity limit at DAT0 */
-unsigned char regcnt;       /* pp[7]: main-loop runs between power corrections */
-unsigned char average;      /* pp[8]: values averaged into NORM */
-unsigned char deadtimemode; /* pp[9]: dead-time unit, 0 percent; CBF_EditDeadTimeMode */
-unsigned char deadtime;     /* pp[10]: dead-time ring index 0..15 */
-unsigned char outmode;      /* pp[11]: OUT0 switching sense */
-unsigned char frei13;       /* pp[12]: spare, from the last packet read, 0 before */
-unsigned char frei14;       /* pp[13]: spare */
-unsigned char frei15;       /* pp[14]: spare */
-unsigned char pp[AnzPara];  /* parameter packet; CopyVarsToPP, GetRxBufPara, file load */
+/* The parameter record and packet, documented in params.h. */
+unsigned char threshold;
+unsigned char hysteresis;
+unsigned char power;
+unsigned char pmod;
+unsigned char hold;
+unsigned char trigger;
+unsigned char backlim;
+unsigned char regcnt;
+unsigned char average;
+unsigned char deadtimemode;
+unsigned char deadtime;
+unsigned char outmode;
+unsigned char frei13;
+unsigned char frei14;
+unsigned char frei15;
+unsigned char pp[AnzPara];
 
 static_assert(AnzPara == 15, "the packet carries twelve parameters and three spare bytes");
 

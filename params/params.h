@@ -28,14 +28,15 @@ extern unsigned char regcnt;       /* pp[7]: main-loop runs between power correc
 extern unsigned char average;      /* pp[8]: values averaged into NORM */
 extern unsigned char deadtimemode; /* pp[9]: dead-time unit, 0 percent, else ms */
 extern unsigned char deadtime;     /* pp[10]: dead-time ring index 0..15 */
-extern unsigned char outmode;      /* pp[11]: OUT0 sense, DIRECT or INVERSE */
-extern unsigned char frei13;       /* pp[12]: spare, carried from the last packet read */
-extern unsigned char frei14;       /* pp[13]: spare */
-extern unsigned char frei15;       /* pp[14]: spare */
-extern unsigned char pp[AnzPara];  /* the parameter packet, in the order above */
+extern unsigned char outmode;      /* pp[11]: OUT0 switching sense, DIRECT or INVERSE */
+extern unsigned char frei13;       /* pp[12]: spare, carried from the last packet read, 0 before */
+extern unsigned char frei14;       /* pp[13]: spare, as frei13 */
+extern unsigned char frei15;       /* pp[14]: spare, as frei13 */
+extern unsigned char pp[AnzPara];  /* the parameter packet, in the order above; CopyVarsToPP,
+                                      GetRxBufPara, a file load */
 
-extern int target;          /* RAM, EEPROM or DATFILE; written by the toggle callbacks */
-extern char file_name[260]; /* path picked in the last file dialog */
+extern int target; /* RAM, EEPROM or DATFILE, RAM at start; InitVars and the toggle callbacks */
+extern char file_name[260]; /* path picked in the last file dialog; the file transfers */
 
 /* Record and packet. */
 void GetPanelValues(void);  /* twelve controls into the variables, power percent -> raw */
@@ -49,6 +50,9 @@ unsigned char RawToPercent(unsigned char raw); /* 100*(46-raw)/46; raw above 46 
 /* Transfers. */
 void SendPara(void); /* clears poll; panel -> pp; command 1 (RAM) or 2 (EEPROM) */
 void GetPara(void);  /* clears poll; command 3 (RAM, also FILE) or 4 (EEPROM) into panel */
+/* Success steps of a parameter read: the reply in szReadBuf into pp, the variables and the
+** panel, the dimming and the dead-time ring re-derived. */
+void TakeParaReply(void);
 
 /* Files: the dialog, then save or load; failures reported in a popup. */
 void SendParaToFile(void);

@@ -9,7 +9,7 @@
 namespace vr
 {
 
-int target; /* RAM, EEPROM or DATFILE; RAM at start; written by the toggle callbacks */
+int target;
 
 /* Toggle rule: the operator's toggle switched on makes its target the one lit; any toggle
 ** switched off makes RAM the target, so exactly one toggle is lit afterwards. */
@@ -55,34 +55,38 @@ int CBF_SelectFILE(int pan, int control, int event, void *, int, int)
 void SendPara(void)
 {
     poll = 0;
-    order = target == RAM ? 1 : 2;
     GetPanelValues();
     CopyVarsToPP();
-    WriteExchange(order);
+    WriteExchange(target == RAM ? CmdWriteRam : CmdWriteEeprom);
 }
 
 void GetPara(void)
 {
     poll = 0;
     // With FILE selected (a port set-up's line check) the sensor's RAM is read, as at start-up.
-    order = target == EEPROM ? 4 : 3;
-    if (ReadExchange(order, AnzPara) == 1) {
-        GetRxBufPara();
-        CopyPPtoVars();
-        SetPanelValues();
-        InitPanelValues();
-    } else {
+    if (ReadExchange(target == EEPROM ? CmdReadEeprom : CmdReadRam, AnzPara) == 1)
+        TakeParaReply();
+    else
         TimeoutReport();
-    }
+}
+
+void TakeParaReply(void)
+{
+    GetRxBufPara();
+    CopyPPtoVars();
+    SetPanelValues();
+    InitPanelValues();
 }
 
 int CBF_ButtonSend(int, int, int event, void *, int, int)
 {
     if (event == EVENT_COMMIT) {
-        if (target == DATFILE)
+        if (target == DATFILE) {
             SendParaToFile();
-        else
+        } else if (BeginSensorOp()) {
             SendPara();
+            EndSensorOp();
+        }
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonSend);
     return 0;
@@ -90,12 +94,14 @@ int CBF_ButtonSend(int, int, int event, void *, int, int)
 
 int CBF_ButtonGet(int, int, int event, void *, int, int)
 {
-    if (event == EVENT_COMMIT) {
+    // The rule holds with FILE selected too: the target is read again after the settle wait.
+    if (event == EVENT_COMMIT && BeginSensorOp()) {
         SettleWait();
         if (target == DATFILE)
             ReadParaFromFile();
         else
             GetPara();
+        EndSensorOp();
     }
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoButtonGet);
     return 0;

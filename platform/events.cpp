@@ -33,13 +33,35 @@ QPointer<QEventLoop> runningLoop;
 bool quitRequested = false;
 int quitCode = 0;
 
+QString unreachableDisplay; // set while the toolkit starts: why no display could be reached
+
 /* A fatal message while the toolkit starts (no display, no platform plugin) would abort the
-** process; it ends it instead with one line on stderr and status 255. */
+** process; it ends it instead with one line on stderr and status 255. Where the cause is a
+** display that cannot be reached (the toolkit says so in a warning first), the line says that
+** a graphical session is needed and how to run without one, not the toolkit's advice to
+** reinstall. */
 void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &msg)
 {
-    if (type != QtFatalMsg) return;
-    const QString first = msg.section(QLatin1Char('\n'), 0, 0);
-    std::fprintf(stderr, "veltrav20: the user interface cannot start: %s\n", qPrintable(first));
+    if (type != QtFatalMsg) {
+        const QLatin1String x11("could not connect to display");
+        if (msg.startsWith(x11)) {
+            const QString name = msg.mid(x11.size()).trimmed();
+            unreachableDisplay = name.isEmpty()
+                                     ? QStringLiteral("DISPLAY is not set")
+                                     : QStringLiteral("the display %1 cannot be reached").arg(name);
+        } else if (msg.contains(QLatin1String("wl_display"))) {
+            unreachableDisplay = QStringLiteral("the Wayland display cannot be reached");
+        }
+        return;
+    }
+    if (!unreachableDisplay.isEmpty())
+        std::fprintf(stderr,
+                     "veltrav20: needs a graphical session, and %s; without one, start it "
+                     "under a virtual X server: xvfb-run -a veltrav20\n",
+                     qPrintable(unreachableDisplay));
+    else
+        std::fprintf(stderr, "veltrav20: the user interface cannot start: %s\n",
+                     qPrintable(msg.section(QLatin1Char('\n'), 0, 0)));
     std::fflush(stderr);
     _exit(255);
 }
@@ -116,6 +138,8 @@ namespace vrplatform
 
 QString projectDir()
 {
+    const QByteArray chosen = qgetenv("VELTRAV20_DATA_DIR");
+    if (!chosen.isEmpty()) return QString::fromLocal8Bit(chosen);
     // Beside the program in a build tree; in the data directory of an installed program.
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString installed = QDir(appDir).filePath(QStringLiteral("../share/veltrav20"));

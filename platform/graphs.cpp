@@ -1,13 +1,19 @@
 /* graphs.cpp: graphs and strip charts on Qt Charts: plots of byte arrays (lines and steps),
-** the scrolling five-trace strip chart, plot deletion, trace visibility and the read-back
-** used by checks. Divisions: chart set-up; strip chart drawing; graphs; strip charts;
-** read-back.
+** the scrolling five-trace strip chart, plot deletion, trace visibility, the picture of a
+** chart as a PNG file and the read-back used by checks. Divisions: chart set-up; strip chart
+** drawing; graphs; strip charts; pictures; read-back.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
+#include <QBuffer>
+#include <QPixmap>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsObject>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QList>
 #include <QPainter>
@@ -29,9 +35,8 @@ namespace
 
 enum { StripTraces = 5, DefaultPointsPerScreen = 100 };
 
-/* Strip chart traces in the order the history interleaves them: DAT0, DAT1, NORM,
-** threshold, hysteresis. */
-const int TraceColors[StripTraces] = {0x0000FF, 0x00A000, 0xFF0000, 0x000000, 0xFF8000};
+/* Axis and grid colours: the grid light enough that a plot lying on a grid line stays seen. */
+const QColor GridColor(0xd8, 0xd8, 0xd8), AxisColor(0x60, 0x60, 0x60);
 
 struct Plot {
     int handle = 0;
@@ -40,16 +45,17 @@ struct Plot {
     int color = 0;
 };
 
-class StripLayer;
-
 /* What the platform keeps per chart control. Plots deleted from a graph go to `spare` and
 ** are reused by the next PlotY, so redrawing a graph every cycle creates no chart items. */
+class StripLayer;
+
 struct Chart {
     QChart *chart = nullptr;
     QValueAxis *x = nullptr;
     QValueAxis *y = nullptr;
     bool strip = false;
     bool fixedX = false;     // the x range belongs to the chart kind, not to the plots
+    QStringList plotNames;   // graphs: legend names by plot order; %1 is the plot's first value
     std::vector<Plot> plots; // graphs: the live plots, oldest first
     std::vector<QLineSeries *> spare;
     QLineSeries *traces[StripTraces] = {};
@@ -76,7 +82,8 @@ QLineSeries *newSeries(Chart &c)
 
 int pointsPerScreen(QChartView *view)
 {
-    const QVariant v = view->property("vrPointsPerScreen");
+    QVariant v = view->property("vrPointsPerScreen");
+    if (!v.isValid()) v = view->property("pointsPerScreen"); // the panel file's start value
     return v.isValid() && v.toInt() >= 2 ? v.toInt() : DefaultPointsPerScreen;
 }
 
@@ -189,52 +196,102 @@ void thinLines(Chart &c)
     }
 }
 
-/* The chart record of a chart control, set up on first use: raster drawing without
-** animation or legend, axes by the kind the panel file gives ("strip", "adj", "jump"). */
-Chart *chartOf(int panel, int control)
+/* A list property of the panel file ("a,b,c"), one entry per trace or plot. */
+QStringList listProperty(QChartView *view, const char *name)
 {
-    Control *ctl = findControl(panel, control);
-    if (!ctl || ctl->kind != Kind::Chart) return nullptr;
-    auto *view = static_cast<QChartView *>(ctl->widget.data());
+    return view->property(name).toString().split(QLatin1Char(','));
+}
+
+/* Ticks every `interval` from 0, so that the labels are round numbers whatever the range. */
+void roundTicks(QValueAxis *axis, double interval)
+{
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(interval);
+}
+
+/* A strip chart trace's pen from the panel file: colour ("#rrggbb") and style ("solid",
+** "dash", "dashdot"); data traces solid, reference lines dashed so they stand apart. */
+QPen tracePen(QChartView *view, int trace)
+{
+    const QString colour = listProperty(view, "traceColors").value(trace).trimmed();
+    const QString style = listProperty(view, "traceStyles").value(trace).trimmed();
+    QPen pen(QColor::fromString(colour.isEmpty() ? QStringLiteral("#000000") : colour), 2);
+    if (style == QLatin1String("dash")) pen.setStyle(Qt::DashLine);
+    if (style == QLatin1String("dashdot")) pen.setStyle(Qt::DashDotLine);
+    return pen;
+}
+
+/* The chart record of a chart control: raster drawing without animation; axes by the kind
+** the panel file gives ("strip", "adj", "jump"); chart title, axis titles, trace names,
+** colours and styles and plot names from its properties ("title", "xTitle", "yTitle",
+** "traceNames", "traceColors", "traceStyles", "plotNames"). The legend at the top names the
+** traces and plots shown: a hidden trace's entry hides with it. */
+Chart *setUp(QChartView *view)
+{
     auto it = charts.find(view);
     if (it != charts.end()) return it->second.get();
 
     auto c = std::make_unique<Chart>();
     c->chart = view->chart();
     c->chart->setAnimationOptions(QChart::NoAnimation);
-    c->chart->legend()->hide();
+    c->chart->legend()->setAlignment(Qt::AlignTop);
     c->chart->setBackgroundRoundness(0);
     // Plain white: the theme's white-to-white gradient is computed anew, in worker threads, at
     // every repaint.
     c->chart->setBackgroundBrush(QBrush(Qt::white));
     c->chart->setMargins(QMargins(4, 4, 4, 4));
+    c->chart->setTitle(view->property("title").toString());
     view->setRenderHint(QPainter::Antialiasing, false);
 
-    c->x = new QValueAxis(c->chart);
+    const QString kind = view->property("chartKind").toString();
+    c->x = kind == QLatin1String("jump") ? new QCategoryAxis(c->chart) : new QValueAxis(c->chart);
     c->y = new QValueAxis(c->chart);
     c->x->setLabelFormat(QStringLiteral("%d"));
     c->y->setLabelFormat(QStringLiteral("%d"));
+    for (QValueAxis *axis : {c->x, c->y}) {
+        axis->setGridLineColor(GridColor);
+        axis->setLinePenColor(AxisColor);
+        axis->setMinorTickCount(0);
+    }
+    c->x->setTitleText(view->property("xTitle").toString());
+    c->y->setTitleText(view->property("yTitle").toString());
     c->chart->addAxis(c->x, Qt::AlignBottom);
     c->chart->addAxis(c->y, Qt::AlignLeft);
+    c->plotNames = listProperty(view, "plotNames");
 
-    const QString kind = view->property("chartKind").toString();
     if (kind == QLatin1String("adj")) {
+        // Bars in 100 one-percent slots; their height means nothing, so no y scale.
         c->fixedX = true;
         c->x->setRange(0, 100);
-        c->x->setTickCount(11);
-        c->x->setTitleText(QStringLiteral("%"));
+        roundTicks(c->x, 10);
         c->y->setRange(0, 160);
+        c->y->setVisible(false);
+    } else if (kind == QLatin1String("jump")) {
+        // 16 stored edges, value i held from x = i to i + 1: labelled 1..16 in their steps.
+        auto *edges = static_cast<QCategoryAxis *>(c->x);
+        c->fixedX = true;
+        edges->setRange(0, 16);
+        edges->setStartValue(0);
+        for (int i = 1; i <= 16; i++)
+            edges->append(QString::number(i), i);
+        edges->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+        c->y->setRange(0, 255);
+        roundTicks(c->y, 50);
     } else {
         c->strip = kind == QLatin1String("strip");
         c->x->setRange(0, c->strip ? pointsPerScreen(view) - 1 : 16);
+        roundTicks(c->x, 10);
         c->y->setRange(0, 255);
+        roundTicks(c->y, 50);
     }
-    c->y->setTickCount(6);
 
     if (c->strip) {
+        const QStringList names = listProperty(view, "traceNames");
         for (int t = 0; t < StripTraces; t++) {
             c->traces[t] = newSeries(*c);
-            c->traces[t]->setPen(QPen(colorOf(TraceColors[t]), 1));
+            c->traces[t]->setPen(tracePen(view, t));
+            c->traces[t]->setName(names.value(t).trimmed());
         }
         c->layer = new StripLayer(*c);
     }
@@ -243,6 +300,42 @@ Chart *chartOf(int panel, int control)
     QObject::connect(view, &QObject::destroyed, [view] { charts.erase(view); });
     charts[view] = std::move(c);
     return raw;
+}
+
+/* The chart record of a chart control of a loaded panel, or nullptr. */
+Chart *chartOf(int panel, int control)
+{
+    Control *ctl = findControl(panel, control);
+    if (!ctl || ctl->kind != Kind::Chart) return nullptr;
+    return setUp(static_cast<QChartView *>(ctl->widget.data()));
+}
+
+/* A series for a new plot, drawn over the live plots (the chart draws its series in the
+** order they were added): a spare series the chart draws after all live ones, else a spare
+** series added again on top, else a new one. Reusing spares keeps a graph redrawn every
+** cycle from creating chart items; the order keeps the later plot always on top, so plots
+** that overlap do not swap colours from one redraw to the next. */
+QLineSeries *takeSeries(Chart &c)
+{
+    if (c.spare.empty()) return newSeries(c);
+    const QList<QAbstractSeries *> order = c.chart->series();
+    qsizetype top = -1;
+    for (const Plot &p : c.plots)
+        top = std::max(top, order.indexOf(p.series));
+    for (qsizetype i = top + 1; i < order.size(); i++) {
+        auto it = std::find(c.spare.begin(), c.spare.end(), order[i]);
+        if (it == c.spare.end()) continue;
+        QLineSeries *s = *it;
+        c.spare.erase(it);
+        return s;
+    }
+    QLineSeries *s = c.spare.front();
+    c.spare.erase(c.spare.begin());
+    c.chart->removeSeries(s);
+    c.chart->addSeries(s);
+    s->attachAxis(c.x);
+    s->attachAxis(c.y);
+    return s;
 }
 
 void removePlots(Chart &c)
@@ -256,6 +349,11 @@ void removePlots(Chart &c)
 }
 
 } // namespace
+
+void vrplatform::setUpChart(QChartView *view)
+{
+    setUp(view);
+}
 
 /* ---- Graphs -------------------------------------------------------------------------- */
 
@@ -277,12 +375,10 @@ int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, i
         if (step) points.append(QPointF(i + 1, y[i]));
     }
 
-    if (c->spare.empty()) {
-        p.series = newSeries(*c);
-    } else {
-        p.series = c->spare.back();
-        c->spare.pop_back();
-    }
+    p.series = takeSeries(*c);
+    QString name = c->plotNames.value(static_cast<int>(c->plots.size())).trimmed();
+    if (name.contains(QLatin1String("%1"))) name = name.arg(int(y[0]));
+    if (p.series->name() != name) p.series->setName(name);
     p.series->setPen(QPen(colorOf(color), 2));
     p.series->replace(points);
     p.series->setVisible(true);
@@ -357,6 +453,27 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
     c->traces[trace - 1]->setVisible(value != 0);
     c->layer->refresh(trace - 1);
     return 0;
+}
+
+/* ---- Pictures ------------------------------------------------------------------------- */
+
+int SaveCtrlImage(int panel, int control, const char *fileName)
+{
+    Control *ctl = findControl(panel, control);
+    if (!ctl || !fileName || !*fileName)
+    {
+        setFileErrorText(QStringLiteral("no such control or no file name"));
+        return -1;
+    }
+    const QPixmap picture = ctl->widget->grab();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
+    {
+        setFileErrorText(QStringLiteral("cannot make the picture of the control"));
+        return -1;
+    }
+    return saveAtomically(QString::fromLocal8Bit(fileName), png);
 }
 
 /* ---- Read-back ----------------------------------------------------------------------- */

@@ -3,6 +3,7 @@
 ** value, attribute and list operations. Divisions: records and look-ups; events; loading;
 ** values; attributes and lists; created controls and images.
 */
+#include "probe.h"
 #include "qtpanel.h"
 
 #include <QApplication>
@@ -14,9 +15,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QUiLoader>
@@ -38,6 +42,7 @@ struct Panel {
     std::map<int, Control> controls;
     int nextId = 1000; // identifiers for controls created at run time
     bool discarding = false;
+    bool shown = false; // DisplayPanel has sized it for the screen
 };
 
 std::map<int, std::unique_ptr<Panel>> panels;
@@ -56,18 +61,19 @@ Panel *findPanel(int handle)
     return it == panels.end() ? nullptr : it->second.get();
 }
 
-/* The control a widget belongs to: the widget itself, an ancestor carrying an identifier
-** (a spin box's inner line edit), or the control a label is the buddy label of. */
+/* The control a widget belongs to: the widget itself, or the nearest ancestor that is a
+** control or a control's buddy label (a spin box's inner line edit belongs to the spin box,
+** an input lying in a decoration to the input, not to the decoration). */
 std::pair<Panel *, Control *> controlOf(QObject *obj)
 {
     for (auto &entry : panels) {
         Panel *p = entry.second.get();
-        for (auto &c : p->controls) {
-            Control &ctl = c.second;
-            for (QObject *o = obj; o; o = o->parent()) {
+        for (QObject *o = obj; o; o = o->parent()) {
+            for (auto &c : p->controls) {
+                Control &ctl = c.second;
                 if (o == ctl.widget || (ctl.label && o == ctl.label)) return {p, &ctl};
-                if (o == p->root) break;
             }
+            if (o == p->root) break;
         }
     }
     return {nullptr, nullptr};
@@ -81,8 +87,9 @@ void raise(Panel *p, Control *c, int event)
 /* ---- Events -------------------------------------------------------------------------- */
 
 /* Watches the whole application for the operator's right clicks (also on dimmed controls,
-** which Qt otherwise passes to their parent), for Enter in numeric inputs, and for the
-** close request of a panel. */
+** which Qt otherwise passes to their parent), for button shortcuts and Enter in numeric
+** inputs, and for the close request of a panel. A held key commits once: its auto-repeated
+** presses commit nothing. */
 class EventWatch : public QObject
 {
   public:
@@ -102,6 +109,7 @@ class EventWatch : public QObject
             if (!spin || spin->isReadOnly()) return false;
             auto pc = controlOf(obj);
             if (!pc.second || pc.second->widget != spin) return false;
+            if (repeats(key)) return true;
             // Enter commits also an unchanged value (committing a port number again is how
             // the operator retries); the value change it may cause must not commit twice.
             enterActive = true;
@@ -109,6 +117,28 @@ class EventWatch : public QObject
             enterActive = false;
             raise(pc.first, pc.second, EVENT_COMMIT);
             return false;
+        }
+        case QEvent::KeyRelease: {
+            auto *key = static_cast<QKeyEvent *>(ev);
+            releasedKey = key->key();
+            releasedAt = key->timestamp();
+            return false;
+        }
+        case QEvent::ShortcutOverride: // the key press that a shortcut event may follow
+            shortcutKeyRepeats = repeats(static_cast<QKeyEvent *>(ev));
+            return false;
+        case QEvent::Shortcut: {
+            // A button's shortcut commits at once, as a click does, instead of animating the
+            // button for 100 ms first; a held key commits once.
+            auto pc = controlOf(obj);
+            if (!pc.second || pc.second->kind != Kind::Button || pc.second->widget != obj ||
+                static_cast<QShortcutEvent *>(ev)->isAmbiguous())
+                return false;
+            const bool repeated = shortcutKeyRepeats;
+            shortcutKeyRepeats = false;
+            if (!repeated && pc.second->widget->isEnabled())
+                raise(pc.first, pc.second, EVENT_COMMIT);
+            return true;
         }
         case QEvent::Close: {
             for (auto &entry : panels) {
@@ -124,6 +154,19 @@ class EventWatch : public QObject
         }
     }
     bool enterActive = false;
+
+  private:
+    /* A press of a held key: flagged so, or (X11 without detectable auto-repeat, where Qt
+    ** does not always flag it) coming with the same time stamp as the release of the same
+    ** key just before it, which no hand can do. */
+    bool repeats(const QKeyEvent *key) const
+    {
+        return key->isAutoRepeat() || (key->timestamp() != 0 && key->key() == releasedKey &&
+                                       key->timestamp() == releasedAt);
+    }
+    int releasedKey = 0; // the key released last, and when (X server time, ms)
+    quint64 releasedAt = 0;
+    bool shortcutKeyRepeats = false; // the key press of the coming shortcut event repeats
 };
 
 EventWatch *watch()
@@ -219,6 +262,31 @@ bool lookUp(const QString &name, CtrlCallbackPtr *ctrl, PanelCallbackPtr *pan)
     return false;
 }
 
+/* A dimmed control with a "dimmedReason" in the panel file shows the reason as its tooltip
+** (and its label's), so the operator sees why it takes no input; undimmed it shows none. */
+void showDimmedReason(Control &c)
+{
+    const QString reason = c.widget->property("dimmedReason").toString();
+    if (reason.isEmpty()) return;
+    const QString tip = c.widget->isEnabled() ? QString() : reason;
+    c.widget->setToolTip(tip);
+    if (c.label) c.label->setToolTip(tip);
+}
+
+/* Every widget a layout places keeps its room while hidden: the two inputs sharing a place
+** and the graphs sharing the chart area stand in one cell, so that showing one and hiding
+** the other moves nothing on the panel. */
+void keepRoomWhenHidden(QWidget *root)
+{
+    for (QLayout *l : root->findChildren<QLayout *>()) // the window's layout and those in it
+        for (int i = 0; i < l->count(); i++)
+            if (QWidget *w = l->itemAt(i)->widget()) {
+                QSizePolicy policy = w->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                w->setSizePolicy(policy);
+            }
+}
+
 void setRingItems(QComboBox *ring)
 {
     const QStringList values =
@@ -295,6 +363,12 @@ int LoadPanel(int, const char *fileName, int panelId)
                 label->setEnabled(c.second.widget->isEnabled()); // dimmed as its control
             }
     }
+    for (auto &c : p->controls) {
+        showDimmedReason(c.second);
+        if (c.second.kind == Kind::Chart)
+            setUpChart(static_cast<QChartView *>(c.second.widget.data()));
+    }
+    keepRoomWhenHidden(root.get());
     watch();
     for (auto &c : p->controls)
         wire(p.get(), c.second);
@@ -309,6 +383,16 @@ int DisplayPanel(int panel)
 {
     QWidget *root = panelWidget(panel);
     if (!root) return -1;
+    Panel *p = findPanel(panel);
+    if (!p->shown) {
+        // First showing: the panel file's size, but no larger than the screen (at a high scale
+        // factor the screen may hold fewer logical pixels than the panel asks for).
+        if (QScreen *screen = root->screen()) {
+            const QSize room = screen->availableGeometry().size() - QSize(16, 48); // frame
+            root->resize(root->size().boundedTo(room).expandedTo(root->minimumSizeHint()));
+        }
+        p->shown = true;
+    }
     root->show();
     root->activateWindow();
     lastShown = root;
@@ -505,10 +589,12 @@ void restyle(QWidget *w)
         if (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w))
             css += QStringLiteral("background-color: %1;").arg(colour);
     }
+    // The class selector with a dot matches this class only: a decoration's style must not
+    // pass to the texts and pictures lying in it (a label is a frame too).
     w->setStyleSheet(
         css.isEmpty()
             ? QString()
-            : QStringLiteral("%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
+            : QStringLiteral(".%1 { %2 }").arg(QLatin1String(w->metaObject()->className()), css));
 }
 
 } // namespace
@@ -526,6 +612,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
     case ATTR_DIMMED:
         w->setEnabled(value == 0);
         if (c->label) c->label->setEnabled(value == 0);
+        showDimmedReason(*c);
         return 0;
     case ATTR_LEFT: w->move(value, w->y()); return 0;
     case ATTR_TOP: w->move(w->x(), value); return 0;
@@ -556,6 +643,16 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
         if (c->kind != Kind::Chart || value < 2) return -1;
         w->setProperty("vrPointsPerScreen", value);
         return 0;
+    case ATTR_HIGHLIGHTED: {
+        // The button's face in the highlight colours: unlike its pressed or checked state,
+        // the operator's clicks do not change it.
+        if (c->kind != Kind::Button) return -1;
+        QPalette lit = QApplication::palette(w);
+        lit.setColor(QPalette::Button, lit.color(QPalette::Active, QPalette::Highlight));
+        lit.setColor(QPalette::ButtonText, lit.color(QPalette::Active, QPalette::HighlightedText));
+        w->setPalette(value ? lit : QPalette());
+        return 0;
+    }
     default: return -1;
     }
 }
@@ -575,13 +672,13 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *text)
             return -1;
         return 0;
     case ATTR_TEXT_FONT: {
-        // "NIApp" names the standard application font.
         QFont f = c->widget->font();
-        f.setFamily(s == QLatin1String("NIApp") ? QApplication::font().family() : s);
+        f.setFamily(s == QLatin1String(VAL_APP_FONT) ? QApplication::font().family() : s);
         c->widget->setFont(f);
         c->widget->setProperty("vrFontName", s);
         return 0;
     }
+    case ATTR_TOOLTIP_TEXT: c->widget->setToolTip(s); return 0;
     default: return -1;
     }
 }
@@ -629,6 +726,14 @@ int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std:
     }
 }
 
+int SetPanelAttribute(int panel, int attribute, const char *text)
+{
+    QWidget *root = panelWidget(panel);
+    if (!root || !text || attribute != ATTR_TITLE) return -1;
+    root->setWindowTitle(QString::fromLocal8Bit(text));
+    return 0;
+}
+
 int ReplaceListItem(int panel, int control, int index, const char *label, int value)
 {
     Control *c = findControl(panel, control);
@@ -666,7 +771,13 @@ int NewCtrl(int panel, int style, const char *label, int top, int left)
 {
     Panel *p = findPanel(panel);
     if (!p || !p->root || style != CTRL_TEXT_MSG) return -1;
-    auto *text = new QLabel(p->root);
+    QWidget *canvas = p->root;
+    for (QWidget *w : p->root->findChildren<QWidget *>())
+        if (w->property("canvas").toBool()) {
+            canvas = w;
+            break;
+        }
+    auto *text = new QLabel(canvas);
     if (label && *label) text->setToolTip(QString::fromLocal8Bit(label));
     text->move(left, top);
     text->show();
@@ -688,4 +799,34 @@ int DisplayImageFile(int panel, int control, const char *fileName)
     if (!image.load(projectPath(fileName))) return -1;
     picture->setPixmap(image);
     return 0;
+}
+
+/* ---- Read-back for tests (probe.h) ---------------------------------------------------------- */
+
+QWidget *PanelWidget(int panel)
+{
+    return panelWidget(panel);
+}
+
+QWidget *ShownPanelWidget(void)
+{
+    return activePanelWidget();
+}
+
+QWidget *ControlWidget(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+QWidget *ControlLabel(int panel, int control)
+{
+    Control *c = findControl(panel, control);
+    return c ? c->label.data() : nullptr;
+}
+
+int ControlIdOf(const QWidget *widget)
+{
+    const QVariant id = widget ? widget->property(PropId) : QVariant();
+    return id.isValid() ? id.toInt() : 0;
 }

@@ -1,7 +1,7 @@
 /* platform.h: the services the program logic uses for its panel, event loop, popups,
 ** serial port, timer, files and graphs. The one header of platform/ that the logic includes;
-** no Qt type appears here. Implementation files: panel.cpp, events.cpp, popups.cpp,
-** serial.cpp, files.cpp, graphs.cpp.
+** no Qt type appears here. Implementation files: panel.cpp, menus.cpp, events.cpp,
+** popups.cpp, serial.cpp, files.cpp, graphs.cpp. Read-back for tests: probe.h.
 **
 ** Conventions: every operation returns 0 or more on success and a negative code on failure
 ** unless its comment says otherwise. Colours are 0xRRGGBB. A value, attribute or list item
@@ -48,7 +48,11 @@ void BindCallbacks(const CallbackEntry *table, int count);
 ** project directory). Returns a positive handle, or a negative code when the file is
 ** missing or malformed, names an unknown callback, or a control lacks its identifier. */
 int LoadPanel(int parentPanel, const char *fileName, int panelId);
+/* Shows a loaded panel and makes it the parent of later popups: the first time at the size
+** its file gives, made smaller where the screen has less room (never below what its layout
+** needs). -1 for an unknown handle. */
 int DisplayPanel(int panel);
+/* Closes and frees a loaded panel without raising its close event; -1 for an unknown handle. */
 int DiscardPanel(int panel);
 
 /* Dispatches events to the callbacks until QuitUserInterface is called, then returns its
@@ -75,6 +79,33 @@ int ProcessSystemEvents(void);
 ** InitRunTime. */
 int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes);
 
+/* ---- Menu bar ----------------------------------------------------------------------- */
+
+/* A menu command: the panel whose menu bar it belongs to and the item's identifier. */
+typedef void (*MenuCallbackPtr)(int panel, int menuItem);
+
+/* One row of the program's menu table. Consecutive rows with the same menu title form one
+** menu, menus and items in table order; "&" marks the letter that opens a menu with Alt. */
+struct MenuEntry {
+    const char *menu;         /* menu title, e.g. "&File" */
+    const char *item;         /* item text, or nullptr for a separator line */
+    int id;                   /* item identifier for the menu attributes, > 0; 0 separators */
+    const char *shortcut;     /* key sequence such as "Ctrl+Q", or nullptr */
+    MenuCallbackPtr callback; /* called when the operator chooses the item */
+};
+
+/* Gives a loaded panel a menu bar built from `table`, all items enabled and unchecked, at
+** the top of the panel's layout, above its controls; the panel grows by the bar's height, so
+** the controls keep their room. Returns 0; negative for an unknown panel, a panel without a
+** top-level layout, or one that has a menu bar already. */
+int InstallMenuBar(int panel, const MenuEntry *table, int count);
+
+enum { ATTR_CHECKED = 200 }; /* menu items: int 0/1, the check mark before the item */
+/* Sets ATTR_CHECKED or ATTR_DIMMED (int 0/1) of a menu item; never calls its callback, and
+** the operator's choice of an item never changes its check mark: only the program does.
+** Negative when the panel has no menu bar or no such item. */
+int SetMenuBarAttribute(int panel, int menuItem, int attribute, int value);
+
 /* ---- Control values ----------------------------------------------------------------- */
 
 /* Read a control's value. The overload fixes the width written: reading into an 8-bit
@@ -98,37 +129,55 @@ int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const char *text);
 
 enum {
-    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it */
-    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it */
-    ATTR_LEFT,             /* int, pixels */
-    ATTR_TOP,              /* int, pixels */
+    ATTR_VISIBLE = 1,      /* int 0/1; a control's label follows it; a hidden control keeps
+                              its room, so nothing else on the panel moves */
+    ATTR_DIMMED,           /* int 0/1: greyed out, no input; right click still reaches it;
+                              a dimmed control shows as tooltip why (its file's dimmedReason) */
+    ATTR_LEFT,             /* int, pixels, in the area the control lies in */
+    ATTR_TOP,              /* int, pixels, in the area the control lies in */
     ATTR_FRAME_COLOR,      /* int colour */
     ATTR_LABEL_TEXT,       /* string */
-    ATTR_TEXT_FONT,        /* string; "NIApp" is the standard application font */
+    ATTR_TEXT_FONT,        /* string: a font family, or VAL_APP_FONT */
     ATTR_TEXT_COLOR,       /* int colour */
     ATTR_TEXT_POINT_SIZE,  /* int: text height, in the panel's pixels */
     ATTR_TEXT_BGCOLOR,     /* int colour, or VAL_TRANSPARENT */
     ATTR_POINTS_PER_SCREEN /* int, strip charts */
 };
+enum {
+    ATTR_HIGHLIGHTED = 20, /* int 0/1, buttons: 1 shows the button lit, as an action under way;
+                              the operator's clicks neither clear nor set it */
+    ATTR_TOOLTIP_TEXT      /* string: the text shown while the pointer rests on the control */
+};
 enum { ATTR_TRACE_VISIBLE = 100 }; /* SetTraceAttribute: int 0/1 */
 
 enum { VAL_TRANSPARENT = 0x1000000 };
+/* ATTR_TEXT_FONT value that stands for the application's standard font. */
+inline constexpr char VAL_APP_FONT[] = "AppStandardFont";
 
+enum { ATTR_TITLE = 200 }; /* SetPanelAttribute: string, the window title */
+
+/* Sets an int attribute (the ATTR_ values marked int); -1 for an unknown control, an attribute
+** the control does not have, or a value out of range (a point size below 1, fewer than two
+** points per screen). Never raises a callback. */
 int SetCtrlAttribute(int panel, int control, int attribute, int value);
+/* Sets a string attribute: ATTR_LABEL_TEXT (the control's label, or a button's own text),
+** ATTR_TEXT_FONT or ATTR_TOOLTIP_TEXT; -1 for an unknown control or attribute. */
 int SetCtrlAttribute(int panel, int control, int attribute, const char *text);
-/* Reads an int attribute back (visibility, dimming, position, colours, point size, points
-** per screen); -1 for an unknown control or attribute. */
-int GetCtrlAttribute(int panel, int control, int attribute, int *value);
-int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std::size_t capacity);
+/* Sets a text attribute of the panel itself (ATTR_TITLE); -1 for an unknown panel or
+** attribute. */
+int SetPanelAttribute(int panel, int attribute, const char *text);
+/* 1: the pointer shows that the program is busy, over all its windows; 0: the normal pointer
+** again. A modal popup or dialog shows the normal pointer while it is open. */
+int SetWaitCursor(int busy);
 
 /* Replaces item `index` of a ring by (label, value); an index one past the end appends. */
 int ReplaceListItem(int panel, int control, int index, const char *label, int value);
-/* Number of items of a ring, and the label and value of one item (for tests and checks). */
-int GetNumListItems(int panel, int control, int *count);
-int GetListItem(int panel, int control, int index, char *label, std::size_t capacity, int *value);
 
 enum { CTRL_TEXT_MSG = 1 };
-/* Creates a control of `style` on the panel at (top, left); returns its new identifier. */
+/* Creates a control of `style` on the panel at (top, left); returns its new identifier. The
+** position is taken in the panel's canvas for created controls, the area its file marks
+** (the header band, at the panel's top left, moved by the layout with what lies in it), or
+** in the panel itself where it marks none. */
 int NewCtrl(int panel, int style, const char *label, int top, int left);
 /* Shows an image file in a picture control; a relative name is taken from the project
 ** directory. Negative when the file cannot be read; the picture then stays empty. */
@@ -139,12 +188,18 @@ int DisplayImageFile(int panel, int control, const char *fileName);
 /* Modal message with an OK button; title and text shown exactly as given (spaces and line
 ** feeds kept). Returns when the operator closes it. */
 int MessagePopup(const char *title, const char *text);
+/* Modal question with the buttons Yes and No (the default); title and text as for
+** MessagePopup. Returns 1 when the operator pressed Yes, 0 otherwise. */
+int ConfirmPopup(const char *title, const char *text);
 
 /* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
 ** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
-** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
-** negative for an error; on 1 or 2 the full path is in pathOut (cut to pathCapacity,
-** NUL-terminated). */
+** extension gets it. buttonLabel VAL_SAVE_BUTTON makes it a dialog for saving: its button
+** reads "Save" and an existing file is returned only once the operator has confirmed
+** replacing it. Returns 1 for an existing file, 2 for a new name, 0 for cancel, negative
+** when the path cannot be taken (it does not fit pathCapacity whole) with the reason in
+** GetFileErrorText; on 1 or 2 the full path is in pathOut, NUL-terminated, otherwise pathOut
+** is untouched. */
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
                         const char *title, int buttonLabel, int restrictDirectory,
                         int restrictExtension, int allowCancel, int allowMakeDirectory,
@@ -159,7 +214,7 @@ inline int FileSelectPopup(const char *defaultDir, const char *defaultFile,
                                restrictDirectory, restrictExtension, allowCancel,
                                allowMakeDirectory, pathOut, N);
 }
-enum { VAL_OK_BUTTON = 0 };
+enum { VAL_OK_BUTTON = 0, VAL_SAVE_BUTTON = 1 };
 
 /* ---- Time and system ---------------------------------------------------------------- */
 
@@ -168,7 +223,9 @@ double Timer(void);
 /* Suspends the thread; no events are processed meanwhile. */
 void Sleep(int milliseconds);
 /* The directory the program's data (panel file, logo) is loaded from: the program's own
-** directory, or for an installed program its data directory. */
+** directory, or for an installed program its data directory. The environment variable
+** VELTRAV20_DATA_DIR, when set, names it instead: tests start the program against a folder
+** of their choosing that way. */
 int GetProjectDirText(char *dir, std::size_t capacity);
 template <std::size_t N> inline int GetProjectDir(char (&dir)[N])
 {
@@ -182,20 +239,45 @@ template <std::size_t N> inline int GetDocumentDir(char (&dir)[N])
 }
 
 /* ---- Serial port -------------------------------------------------------------------- */
-/* Port n is the device named by the environment variable VELTRAV20_COM<n> if set, else
-** /dev/ttyS<n-1> (COM<n> on Windows). Open failures: n outside 1..255 -> -2, no such
-** device -> -6, permission denied or in use by another program -> -7, otherwise -1.
-** After a read, write or resource error (the device vanished) the port is closed, so that
-** every later operation returns a negative value until it is opened again. */
+/* Port n is the device named by the environment variable VELTRAV20_COM<n> if set. Otherwise
+** it is the n-th serial device the system has: first the built-in ports (ttyS0, ttyS1, ..,
+** and other ports not on USB) in the order of their numbers, then the USB adapters (ttyACM*,
+** ttyUSB*) in the order of their device names; COM<n> on Windows. So an industrial PC keeps
+** COM 1 = /dev/ttyS0 and a laptop's one adapter is port 1. The list is taken again at every
+** open and whenever devices appear or disappear. After a read, write or resource error (the
+** device vanished) the port is closed, so that every later operation returns a negative value
+** until it is opened again. */
 
+/* Results of the serial operations. The status line has a text for each (and for -5 and
+** anything else below -7: "RS-232 error!"). */
+enum {
+    ComErrUnknown = -1,    /* any other system error */
+    ComErrBadPort = -2,    /* port number outside 1..255 */
+    ComErrNotOpen = -3,    /* the port is not open, or its device vanished */
+    ComErrIO = -4,         /* an I/O error; not returned by this layer */
+    ComErrNoDevice = -6,   /* no such device, or none for the port number */
+    ComErrCannotOpen = -7, /* permission denied, or the device is in use by another program */
+    ComErrTimeout = -99    /* a time-out; not returned by this layer */
+};
+
+/* Opens port `port` (closing it first if it is open) on deviceName, or when that is empty on
+** the device its number names. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
+** below 1 stands for 1024 bytes; the input queue never holds more than its size (a flooding
+** peer's bytes wait in the system until read). Returns 0, or ComErrBadPort, ComErrNoDevice,
+** ComErrCannotOpen or ComErrUnknown. */
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
-int CloseCom(int port); /* fine for a port that is not open */
+/* Closes the port; fine for a port that is not open. */
+int CloseCom(int port);
+/* Records the port's time-out; reads and writes never wait, so it does not act on them. */
 int SetComTime(int port, double timeoutSeconds);
+/* Mode 0: no handshake; any other mode: RTS/CTS handshake. */
 int SetCTSMode(int port, int mode);
+/* Discard everything queued for input, or for output. */
 int FlushInQ(int port);
 int FlushOutQ(int port);
-/* Queues count bytes for sending; returns the number accepted, negative on error. */
+/* Queues count bytes for sending, as many as the output queue has room for, and starts
+** sending at once; returns the number accepted, negative on error. Does not wait. */
 int ComWrt(int port, const unsigned char *buffer, int count);
 /* Bytes received and queued (never more than the input queue size), negative on error. */
 int GetInQLen(int port);
@@ -207,6 +289,33 @@ template <std::size_t N> inline int ComRd(int port, unsigned char (&buffer)[N], 
     return ComRdBounded(port, buffer, N, count);
 }
 
+/* What port `port` stands for: the device it was last opened on until CloseCom, otherwise the
+** device its number names now. `device` gets the device's path, `description` how it is
+** reached: "built-in serial", "USB serial" and the adapter's own description after a middle
+** dot (U+00B7, in UTF-8), or "set by VELTRAV20_COM<n>"; both are cut to fit and
+** NUL-terminated. Returns 1 when the device is present, 0 when it is not (unplugged, or a
+** name no device answers to), ComErrNoDevice when the number names no device (both texts
+** empty), ComErrBadPort for a number outside 1..255. Opens nothing. */
+int GetComPortInfoText(int port, char *device, std::size_t deviceCapacity, char *description,
+                       std::size_t descriptionCapacity);
+template <std::size_t N, std::size_t M>
+inline int GetComPortInfo(int port, char (&device)[N], char (&description)[M])
+{
+    return GetComPortInfoText(port, device, N, description, M);
+}
+/* Calls `changed` from event processing, once for a burst, after serial devices appeared in
+** or disappeared from the system, or after an open port closed itself because its device
+** vanished. A null `changed` stops the calls. */
+void WatchComDevices(void (*changed)(void));
+/* Test hook: the system's serial devices are taken to be `devices` instead of the ones the
+** system reports, and numbered by the rule above: names as the system gives them, in any
+** order, separated by ';', each optionally followed by '=' and the device's own description
+** ("ttyS1;ttyUSB0=FT232R USB UART;ttyS0"); a name without a '/' is taken in /dev, and names
+** beginning with ttyUSB or ttyACM are USB adapters. A listed device counts as present. A
+** null `devices` returns to the system's list. Calls the `changed` of WatchComDevices as a
+** change of devices does. */
+void SetComDeviceList(const char *devices);
+
 /* ---- Array files -------------------------------------------------------------------- */
 
 enum { VAL_DOUBLE = 4, VAL_UNSIGNED_CHAR = 8 }; /* element data types */
@@ -214,7 +323,9 @@ enum { VAL_ASCII = 1 };                         /* file type: text */
 enum { VAL_TRUNCATE = 0 };                      /* file action: replace the contents */
 
 /* Writes numElements unsigned bytes as text, atomically: the old file stays intact unless
-** the whole new file was written. Returns 0, or negative with GetFileErrorText set. */
+** the whole new file was written. A file replaced keeps its permission bits exactly and,
+** where the process may give them, its owner and group. Returns 0, or negative with
+** GetFileErrorText set. */
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int separation, int fieldWidth,
                 int fileType, int fileAction);
@@ -224,8 +335,33 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 ** GetFileErrorText set. */
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int fileType);
-/* Text of the last ArrayToFile/FileToArray failure (empty after a success). */
+/* Text of the last failure of FileSelectPopup, ArrayToFile, FileToArray, the text and line
+** files below and SaveCtrlImage; the file routines leave it empty after a success. */
 const char *GetFileErrorText(void);
+/* 1 when fileName is an existing file whose permission bits let no one write it but that
+** this process may replace all the same (it may override them, as root may); 0 otherwise:
+** a read-only file the process may not replace is refused by ArrayToFile. */
+int GetFileReadOnly(const char *fileName);
+
+/* ---- Text and line files ------------------------------------------------------------ */
+
+/* Writes `length` bytes of `text` as the file, atomically as ArrayToFile: the old file stays
+** intact unless the whole new file was written. Returns 0, or negative with GetFileErrorText
+** set. */
+int SaveTextFile(const char *fileName, const char *text, std::size_t length);
+
+/* Line files, for recordings: a file that grows one line at a time. Creates the file, or
+** empties an existing one, for writing lines at its end. Returns a handle (0 or more), or
+** negative with GetFileErrorText set; at most 4 line files are open at once. */
+int OpenLineFile(const char *fileName);
+/* Appends `line` and a line feed and returns once both are on the disk, so that a crash or
+** a power cut afterwards keeps them. All or nothing: when the line cannot be written whole
+** (full disk, file size limit, medium removed) the part written is cut off again as far as
+** the system allows, and the result is negative with GetFileErrorText set; the lines written
+** before stay. The file stays open either way. */
+int WriteLine(int file, const char *line);
+/* Closes a line file; fine for a handle that is not open. Leaves GetFileErrorText alone. */
+int CloseLineFile(int file);
 
 /* ---- Graphs ------------------------------------------------------------------------- */
 
@@ -239,14 +375,14 @@ int PlotY(int panel, int control, const unsigned char *y, int n, int dataType, i
 ** n values from `start`, `skip` values skipped between two taken. */
 int PlotStripChart(int panel, int control, const double *y, int n, int start, int skip,
                    int dataType);
+/* Deletes one plot of a graph by its handle, or all with VAL_DELETE_ALL; on a strip chart it
+** clears every trace. -1 for an unknown control or handle. */
 int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
+/* ATTR_TRACE_VISIBLE of strip chart trace 1..5: shown (1) or hidden (0); a hidden trace
+** keeps receiving its points. */
 int SetTraceAttribute(int panel, int control, int trace, int attribute, int value);
-
-/* For checks: number of plots on a graph; the values of plot `index` (oldest plot first)
-** or of a strip chart trace (1-based), and its colour. Return the number of values. */
-int GetGraphPlotCount(int panel, int control);
-int GetGraphPlotData(int panel, int control, int index, double *values, int capacity, int *color);
-int GetStripChartTrace(int panel, int control, int trace, double *values, int capacity,
-                       int *visible);
+/* Saves a control as the panel draws it now (a graph with its plots and axes) as a PNG
+** file, atomically as SaveTextFile. Returns 0, or negative with GetFileErrorText set. */
+int SaveCtrlImage(int panel, int control, const char *fileName);
 
 #endif

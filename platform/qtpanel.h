@@ -7,10 +7,12 @@
 
 #include "platform.h"
 
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
+class QChartView;
 class QLabel;
 class QSerialPort;
 
@@ -44,6 +46,15 @@ Control *findControl(int panel, int control);
 QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
+/* Writes `bytes` as the file through a temporary file that replaces it only once complete,
+** the replaced file's permissions kept (files.cpp). Returns 0, or negative with
+** GetFileErrorText set. */
+int saveAtomically(const QString &fileName, const QByteArray &bytes);
+
+/* Sets up a chart control's axes, titles and legend from its panel file properties
+** (graphs.cpp); LoadPanel calls it for every chart, so a graph shows its axes before it
+** holds a plot. */
+void setUpChart(QChartView *view);
 
 /* The directory the program's data is loaded from (events.cpp), and a file name taken from
 ** it when the name is relative. */
@@ -54,6 +65,8 @@ int copyText(const QString &text, char *out, std::size_t capacity);
 /* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path
 ** cut to fit would name another file). */
 int copyPath(const QString &path, char *out, std::size_t capacity);
+/* Sets the text GetFileErrorText returns (files.cpp); the file dialog's failures use it. */
+void setFileErrorText(const QString &text);
 
 /* The serial port behind port number `port` while it is open and working (serial.cpp), for
 ** a wait that watches its data; nullptr otherwise. */

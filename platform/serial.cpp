@@ -1,12 +1,19 @@
 /* serial.cpp: the serial port services of platform.h on QSerialPort: ports 1..255 named by
-** VELTRAV20_COM<n> or the system's default name, bounded input and output queues, reads and
-** writes that never wait, and a port that closes itself when its device vanishes.
+** VELTRAV20_COM<n> or numbered over the system's serial devices, bounded input and output
+** queues, reads and writes that never wait, a port that closes itself when its device
+** vanishes, and the watch on the devices coming and going. Divisions: the device list and
+** port numbers; the port records; the operations.
 */
 #include "qtpanel.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QList>
 #include <QPointer>
 #include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -21,16 +28,116 @@ namespace
 
 enum { MaxPort = 255, DefaultQueueSize = 1024 };
 
-/* Results of the serial operations (platform.h names the open codes). */
-enum {
-    ComUnknownError = -1,
-    ComBadPort = -2,
-    ComNotOpen = -3,
-    ComNoDevice = -6,
-    ComCannotOpen = -7
+/* ---- The device list and port numbers ------------------------------------------------ */
+
+struct Device {
+    QString path;        /* "/dev/ttyUSB0" */
+    QString description; /* how it is reached, as GetComPortInfo gives it */
+    bool usb = false;    /* a USB adapter: numbered after the built-in ports */
 };
 
+QList<Device> devices;                  /* the system's serial devices in port-number order */
+bool devicesTaken = false;              /* devices holds the current list */
+bool substituted = false;               /* SetComDeviceList replaced the system's list */
+QString substitute;                     /* the list SetComDeviceList gave */
+void (*devicesChanged)(void) = nullptr; /* WatchComDevices' callback */
+QPointer<QFileSystemWatcher> watcher;   /* /dev and the directories of opened devices */
+QPointer<QTimer> settle;                /* one call of devicesChanged for a burst */
+
+/* Name order with a trailing number compared as a number: ttyS2 before ttyS10. */
+bool NameBefore(const QString &a, const QString &b)
+{
+    auto stem = [](const QString &s) {
+        int i = int(s.size());
+        while (i > 0 && s.at(i - 1).isDigit())
+            --i;
+        return i;
+    };
+    const int ia = stem(a), ib = stem(b);
+    const int c = QStringView(a).left(ia).compare(QStringView(b).left(ib));
+    if (c != 0) return c < 0;
+    const qlonglong na = QStringView(a).mid(ia).toLongLong(),
+                    nb = QStringView(b).mid(ib).toLongLong();
+    return na != nb ? na < nb : a < b;
+}
+
+Device MakeDevice(const QString &name, const QString &ownDescription, bool usbVendor)
+{
+    Device d;
+    d.path = name.contains(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+    const QString base = QFileInfo(d.path).fileName();
+    d.usb = usbVendor || base.startsWith(QLatin1String("ttyUSB")) ||
+            base.startsWith(QLatin1String("ttyACM"));
+    d.description = d.usb ? QStringLiteral("USB serial") : QStringLiteral("built-in serial");
+    if (!ownDescription.isEmpty()) d.description += QStringLiteral(" \u00B7 ") + ownDescription;
+    return d;
+}
+
+/* The numbering rule: built-in ports first in the order of their numbers, then the USB
+** adapters in the order of their names. */
+void TakeDevices()
+{
+    devices.clear();
+    if (substituted) {
+        for (const QString &entry : substitute.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const int eq = int(entry.indexOf(QLatin1Char('=')));
+            devices.append(eq < 0 ? MakeDevice(entry.trimmed(), QString(), false)
+                                  : MakeDevice(entry.left(eq).trimmed(), entry.mid(eq + 1), false));
+        }
+    } else {
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            devices.append(
+                MakeDevice(info.systemLocation(),
+                           info.description().isEmpty() ? info.manufacturer() : info.description(),
+                           info.hasVendorIdentifier()));
+    }
+    std::stable_sort(devices.begin(), devices.end(), [](const Device &a, const Device &b) {
+        if (a.usb != b.usb) return !a.usb;
+        return NameBefore(a.path, b.path);
+    });
+    devicesTaken = true;
+}
+
+const QList<Device> &Devices()
+{
+    if (!devicesTaken) TakeDevices();
+    return devices;
+}
+
+/* Devices appeared or disappeared: the list is taken again when next needed, and the
+** program hears of it once the burst is over (a device node comes with several changes). */
+void NoteDevicesChanged()
+{
+    devicesTaken = false;
+    if (!devicesChanged || !QCoreApplication::instance()) return;
+    if (!settle) {
+        settle = new QTimer(QCoreApplication::instance());
+        settle->setSingleShot(true);
+        settle->setInterval(200);
+        QObject::connect(settle, &QTimer::timeout, [] {
+            if (devicesChanged) devicesChanged();
+        });
+    }
+    settle->start();
+}
+
+/* Watches the directory of `path` for devices coming and going. */
+void WatchDirectoryOf(const QString &path)
+{
+    if (!watcher || path.isEmpty()) return;
+    const QString dir = QFileInfo(path).absolutePath();
+    if (QFileInfo(dir).isDir() && !watcher->directories().contains(dir)) watcher->addPath(dir);
+}
+
+QString EnvName(int port)
+{
+    return QStringLiteral("VELTRAV20_COM%1").arg(port);
+}
+
+/* ---- The port records ---------------------------------------------------------------- */
+
 struct ComPort {
+    QString device;               /* the device of the last open, until CloseCom */
     QPointer<QSerialPort> serial; /* created at the first open, owned by the application */
     int inputQueueSize = 0;       /* bound of the input queue, bytes */
     int outputQueueSize = 0;      /* bound of the output queue, bytes */
@@ -42,16 +149,17 @@ struct ComPort {
 
 std::array<ComPort, MaxPort + 1> ports; /* index = port number; [0] unused */
 
+/* The device port `port` names now; empty when there is none. */
 QString DeviceName(int port, const char *deviceName)
 {
     if (deviceName && *deviceName) return QString::fromLocal8Bit(deviceName);
-    const QByteArray env = qgetenv(QByteArray("VELTRAV20_COM") + QByteArray::number(port));
+    const QByteArray env = qgetenv(EnvName(port).toLatin1());
     if (!env.isEmpty()) return QString::fromLocal8Bit(env);
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    if (!substituted) return QStringLiteral("COM%1").arg(port);
 #endif
+    const QList<Device> &list = Devices();
+    return port <= list.size() ? list.at(port - 1).path : QString();
 }
 
 /* An error the port reports on its own, from inside the event loop. A read, write or
@@ -71,6 +179,7 @@ void OnError(int port, QSerialPort::SerialPortError error)
     case QSerialPort::ResourceError: {
         if (p.failed || !serial->isOpen()) return;
         p.failed = true;
+        NoteDevicesChanged();
         const unsigned generation = p.generation;
         QMetaObject::invokeMethod(
             serial,
@@ -91,12 +200,12 @@ void OnError(int port, QSerialPort::SerialPortError error)
 QSerialPort *OpenPort(int port, int *result)
 {
     if (port < 1 || port > MaxPort) {
-        *result = ComBadPort;
+        *result = ComErrBadPort;
         return nullptr;
     }
     ComPort &p = ports[port];
     if (!p.serial || !p.serial->isOpen() || p.failed) {
-        *result = ComNotOpen;
+        *result = ComErrNotOpen;
         return nullptr;
     }
     *result = 0;
@@ -164,16 +273,19 @@ void vrplatform::setReadThreshold(int port, int bytes)
 #endif
 }
 
-/* Opens port `port` (closing it first if it is open) on deviceName, or when that is empty on
-** the port's default device. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; a queue size
-** below 1 stands for 1024 bytes. Returns 0, or -2, -6, -7 or -1 (platform.h). */
+/* ---- The operations ------------------------------------------------------------------ */
+
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize)
 {
-    if (port < 1 || port > MaxPort) return ComBadPort;
-    if (!QCoreApplication::instance()) return ComUnknownError;
+    if (port < 1 || port > MaxPort) return ComErrBadPort;
+    if (!QCoreApplication::instance()) return ComErrUnknown;
     CloseCom(port);
+    devicesTaken = false; // the operator may just have plugged the adapter in
     ComPort &p = ports[port];
+    p.device = DeviceName(port, deviceName);
+    WatchDirectoryOf(p.device);
+    if (p.device.isEmpty()) return ComErrNoDevice;
     if (!p.serial) {
         p.serial = new QSerialPort(QCoreApplication::instance());
         QObject::connect(p.serial, &QSerialPort::errorOccurred,
@@ -190,47 +302,46 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     /* the bound keeps a flooding peer from growing the queue: what does not fit stays in the
        system's own buffer until the program reads */
     serial->setReadBufferSize(p.inputQueueSize);
-    serial->setPortName(DeviceName(port, deviceName));
+    serial->setPortName(p.device);
     if (!serial->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = serial->error();
         serial->clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
         case QSerialPort::ResourceError: /* a device node without hardware behind it */
-            return ComNoDevice;
+            return ComErrNoDevice;
         case QSerialPort::PermissionError: /* also: locked by another program */
-        case QSerialPort::OpenError: return ComCannotOpen;
-        default: return ComUnknownError;
+        case QSerialPort::OpenError: return ComErrCannotOpen;
+        default: return ComErrUnknown;
         }
     }
     if (!Configure(serial, baudRate, parity, dataBits, stopBits)) {
         serial->close();
         serial->clearError();
-        return ComUnknownError;
+        return ComErrUnknown;
     }
     return 0;
 }
 
 int CloseCom(int port)
 {
-    if (port < 1 || port > MaxPort) return ComBadPort;
+    if (port < 1 || port > MaxPort) return ComErrBadPort;
     ComPort &p = ports[port];
     if (p.serial && p.serial->isOpen()) p.serial->close();
     p.failed = false;
+    p.device.clear();
     return 0;
 }
 
-/* Records the time-out; reads and writes never wait, so it does not act on them. */
 int SetComTime(int port, double timeoutSeconds)
 {
     int result;
     if (!OpenPort(port, &result)) return result;
-    if (timeoutSeconds < 0) return ComUnknownError;
+    if (timeoutSeconds < 0) return ComErrUnknown;
     ports[port].timeout = timeoutSeconds;
     return 0;
 }
 
-/* Mode 0: no handshake; any other mode: RTS/CTS handshake. */
 int SetCTSMode(int port, int mode)
 {
     int result;
@@ -238,7 +349,7 @@ int SetCTSMode(int port, int mode)
     if (!serial) return result;
     const bool done =
         serial->setFlowControl(mode ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-    return done ? 0 : ComUnknownError;
+    return done ? 0 : ComErrUnknown;
 }
 
 int FlushInQ(int port)
@@ -248,7 +359,7 @@ int FlushInQ(int port)
     if (!serial) return result;
     const bool done = serial->clear(QSerialPort::Input);
     ResumeReading(serial);
-    return done ? 0 : ComUnknownError;
+    return done ? 0 : ComErrUnknown;
 }
 
 int FlushOutQ(int port)
@@ -256,23 +367,21 @@ int FlushOutQ(int port)
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    return serial->clear(QSerialPort::Output) ? 0 : ComUnknownError;
+    return serial->clear(QSerialPort::Output) ? 0 : ComErrUnknown;
 }
 
-/* Accepts as many of the count bytes as the output queue has room for, sends what the line
-** takes now and leaves the rest to the event loop. */
 int ComWrt(int port, const unsigned char *buffer, int count)
 {
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    if (count < 0 || (count > 0 && !buffer)) return ComUnknownError;
+    if (count < 0 || (count > 0 && !buffer)) return ComErrUnknown;
     const qint64 room = ports[port].outputQueueSize - serial->bytesToWrite();
     const qint64 take = room < count ? (room > 0 ? room : 0) : count;
     if (take == 0) return 0;
     const qint64 accepted = serial->write(reinterpret_cast<const char *>(buffer), take);
     serial->flush();
-    if (accepted < 0 || ports[port].failed) return ComUnknownError;
+    if (accepted < 0 || ports[port].failed) return ComErrUnknown;
     return int(accepted);
 }
 
@@ -291,12 +400,55 @@ int ComRdBounded(int port, unsigned char *buffer, std::size_t capacity, int coun
     int result;
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
-    if (count < 0 || (count > 0 && !buffer)) return ComUnknownError;
+    if (count < 0 || (count > 0 && !buffer)) return ComErrUnknown;
     qint64 want = count;
     if (std::size_t(want) > capacity) want = qint64(capacity);
     if (want > serial->bytesAvailable()) want = serial->bytesAvailable();
     if (want == 0) return 0;
     const qint64 got = serial->read(reinterpret_cast<char *>(buffer), want);
     ResumeReading(serial);
-    return got < 0 ? ComUnknownError : int(got);
+    return got < 0 ? ComErrUnknown : int(got);
+}
+
+int GetComPortInfoText(int port, char *device, std::size_t deviceCapacity, char *description,
+                       std::size_t descriptionCapacity)
+{
+    using vrplatform::copyText;
+    copyText(QString(), device, deviceCapacity);
+    copyText(QString(), description, descriptionCapacity);
+    if (port < 1 || port > MaxPort) return ComErrBadPort;
+    if (!QCoreApplication::instance()) return ComErrUnknown;
+    const QString path =
+        ports[port].device.isEmpty() ? DeviceName(port, nullptr) : ports[port].device;
+    if (path.isEmpty()) return ComErrNoDevice;
+    const QList<Device> &list = Devices();
+    const auto listed =
+        std::find_if(list.begin(), list.end(), [&path](const Device &d) { return d.path == path; });
+    QString how;
+    if (listed != list.end())
+        how = listed->description;
+    else if (QString::fromLocal8Bit(qgetenv(EnvName(port).toLatin1())) == path)
+        how = QStringLiteral("set by ") + EnvName(port);
+    copyText(path, device, deviceCapacity);
+    copyText(how, description, descriptionCapacity);
+    return listed != list.end() || QFileInfo::exists(path) ? 1 : 0;
+}
+
+void WatchComDevices(void (*changed)(void))
+{
+    devicesChanged = changed;
+    if (!changed || watcher || !QCoreApplication::instance()) return;
+    watcher = new QFileSystemWatcher(QCoreApplication::instance());
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged,
+                     [](const QString &) { NoteDevicesChanged(); });
+    WatchDirectoryOf(QStringLiteral("/dev/tty"));
+    for (const ComPort &p : ports)
+        WatchDirectoryOf(p.device);
+}
+
+void SetComDeviceList(const char *list)
+{
+    substituted = list != nullptr;
+    substitute = list ? QString::fromUtf8(list) : QString();
+    NoteDevicesChanged();
 }

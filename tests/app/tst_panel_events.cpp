@@ -1,12 +1,15 @@
 /* tst_panel_events.cpp: the panel file's controls and callback bindings, and which of the
-** operator's actions reach a callback with which event, while program writes reach none.
-** The real panel file is loaded with a table that binds every callback name to a recorder.
+** operator's actions reach a callback with which event, while program writes reach none; a
+** held key commits once, and a shortcut at once. The real panel file is loaded with a table
+** that binds every callback name to a recorder.
 */
 #include "support/panelfixture.h"
 
 #include "app/Veltrav20.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QSpinBox>
 #include <QTest>
 
@@ -22,6 +25,22 @@ struct Event {
     int event;
 };
 std::vector<Event> events;
+
+/* A key press as the window system delivers it, at time `at` (ms): first to the shortcuts,
+** then to the widget. */
+void KeyPress(QWidget *w, int key, bool autoRepeat, ulong at)
+{
+    if (qt_sendShortcutOverrideEvent(w, at, key, Qt::NoModifier, QString(), autoRepeat)) return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+    press.setTimestamp(at);
+    QApplication::sendEvent(w, &press);
+}
+void KeyRelease(QWidget *w, int key, ulong at)
+{
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    release.setTimestamp(at);
+    QApplication::sendEvent(w, &release);
+}
 
 int RecordControl(int, int control, int event, void *, int, int)
 {
@@ -63,6 +82,7 @@ class TestPanelEvents : public QObject
         handle = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
         QVERIFY(handle > 0);
         vr::panel = handle;
+        QVERIFY(w(PANEL_RECORDING)->isHidden()); // the REC indicator starts hidden
         // One input of each shared place, and one set of displays, as the program shows them.
         for (int id : {PANEL_BACKLIM, PANEL_REGCNT, PANEL_AVERAGE, PANEL_OUTMODE,
                        PANEL_DEADTIMEMODE, PANEL_DEADTIME, PANEL_EDGE, PANEL_WIN})
@@ -117,6 +137,8 @@ class TestPanelEvents : public QObject
             {"PANEL_THRESHOLD", 46, "QSpinBox", "CBF_EditThreshold"},
             {"PANEL_HEADER_DECO", 47, "QFrame", ""},
             {"PANEL_STRIPCHART", 48, "QChartView", "CBF_GraphRaw1"},
+            {"PANEL_COMDEVICE", 49, "QLabel", ""},
+            {"PANEL_RECORDING", 50, "QLabel", ""},
         };
         for (const Row &r : rows)
             QTest::newRow(r.name) << r.id << QString(r.cls) << QString(r.cb);
@@ -210,6 +232,49 @@ class TestPanelEvents : public QObject
         SetCtrlAttribute(vr::panel, control, ATTR_DIMMED, 0);
         if (control == PANEL_SELECT_EEPROM) SetCtrlVal(vr::panel, control, 0);
         if (control == PANEL_PARA_VISIBLE) SetCtrlVal(vr::panel, control, 1);
+    }
+
+    void heldKeyCommitsOnce_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("control");
+        QTest::newRow("F8 GetBuff") << int(Qt::Key_F8) << 7;
+        QTest::newRow("F9 Send") << int(Qt::Key_F9) << 3;
+        QTest::newRow("F10 Get") << int(Qt::Key_F10) << 4;
+        QTest::newRow("F11 Go") << int(Qt::Key_F11) << 5;
+        QTest::newRow("F12 Stop") << int(Qt::Key_F12) << 6;
+        QTest::newRow("Enter in COM PORT") << int(Qt::Key_Return) << int(PANEL_COMPORT);
+    }
+    /* The press commits before it returns (a button's own shortcut commits 100 ms later);
+    ** repeats while the key is held, flagged so or coming as X11 sends them (a release and a
+    ** press with one time stamp), commit nothing; the next press commits again. */
+    void heldKeyCommitsOnce()
+    {
+        QFETCH(int, key);
+        QFETCH(int, control);
+        QWidget *win = fixture::PanelWindow();
+        win->activateWindow();
+        QWidget *to = key == Qt::Key_Return ? w(control) : win;
+        to->setFocus();
+        KeyPress(to, key, false, 1000);
+        QCOMPARE(int(events.size()), 1);
+        KeyPress(to, key, true, 1500);
+        KeyPress(to, key, true, 1533);
+        for (ulong at = 1566; at < 1700; at += 33) {
+            KeyRelease(to, key, at);
+            KeyPress(to, key, false, at);
+        }
+        KeyRelease(to, key, 1710);
+        QTest::qWait(150);
+        QCOMPARE(int(events.size()), 1);
+        KeyPress(to, key, false, 1800);
+        KeyRelease(to, key, 1850);
+        QTest::qWait(150);
+        QCOMPARE(int(events.size()), 2);
+        for (const Event &e : events) {
+            QCOMPARE(e.control, control);
+            QCOMPARE(e.event, int(EVENT_COMMIT));
+        }
     }
 
     /* A typed but not yet entered value is what the program reads; reading commits nothing. */

@@ -1,6 +1,7 @@
 /* fuzz_parafile.cpp: libFuzzer target for the parameter-file reader. Every input is written
-** as a file and read into a 15-byte packet: a refused file must leave the packet untouched
-** and name a reason; an accepted one must save and read back to the same 15 bytes.
+** as a file (in a folder under $TMPDIR, removed at the end of the run) and read into a 15-byte
+** packet: a refused file must leave the packet untouched and name a reason; an accepted one
+** must save and read back to the same 15 bytes.
 */
 #include "platform/platform.h"
 
@@ -20,13 +21,23 @@ void check(bool ok)
     if (!ok) __builtin_trap();
 }
 
+/* The end of a run removes the working folder (the run stops through exit()). */
+void removeDir()
+{
+    unlink((dir + "/in.dat").c_str());
+    unlink((dir + "/copy.dat").c_str());
+    rmdir(dir.c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char tmpl[] = "/tmp/fuzz_parafile.XXXXXX";
-    check(mkdtemp(tmpl) != nullptr);
+    const char *tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_parafile.XXXXXX";
+    check(mkdtemp(&tmpl[0]) != nullptr);
     dir = tmpl;
+    std::atexit(removeDir);
     return 0;
 }
 

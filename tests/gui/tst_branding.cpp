@@ -1,11 +1,14 @@
 /* tst_branding.cpp: the branding header on the real panel: the four header texts start-up
-** creates, ShowLogo outside its table changing nothing, and start-up without the logo file
-** (run as a copy of this program in a directory without it).
+** creates, lying in the header band with the logo wherever the window's layout puts the band,
+** ShowLogo outside its table changing nothing, and start-up without the logo file (run as a
+** copy of this program in a directory without it).
 */
 #include <QtTest>
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
 #include <QProcess>
 
 #include <climits>
@@ -29,12 +32,18 @@ QPixmap Logo()
     return qobject_cast<QLabel *>(fixture::Widget(PANEL_LOGO))->pixmap();
 }
 
+/* Where a widget lies on the window. */
+QRect OnWindow(QWidget *w)
+{
+    return QRect(w->mapTo(fixture::PanelWindow(), QPoint(0, 0)), w->size());
+}
+
 /* Loads the real panel and starts up as the program does (InitVars, panel shown). Afterwards
 ** exactly four new text controls stand on the panel: white on the header blue, the title at
 ** 18 points right of the logo, the contact lines at 12 points at the left edge. Start-up
 ** carries on after the header: a threshold set before reaches its variable, the status line
-** reads "InitVars". */
-void StartUpShowsHeader()
+** reads "InitVars". The new text controls go to `created`. */
+void StartUpShowsHeader(QList<QLabel *> *created = nullptr)
 {
     BindCallbacks(cbfTable, cbfTableLen);
     panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
@@ -54,7 +63,8 @@ void StartUpShowsHeader()
     QStringList header; /* text, left, top, points, text colour, background */
     for (QLabel *l : Labels()) {
         if (before.contains(l)) continue;
-        const int id = l->property("ctrlId").toInt(); /* set on every control by the panel */
+        if (created) *created << l;
+        const int id = ControlIdOf(l);
         GetCtrlVal(panel, id, text);
         QVERIFY(l->isVisible());
         header << QString::asprintf(
@@ -84,15 +94,39 @@ class Branding : public QObject
     void startUpWithoutLogoFile();
 };
 
+/* The texts and the logo lie in the header band, and stay there, in place, when a menu bar
+** is added above it. */
 void Branding::headerAfterStartUp()
 {
-    StartUpShowsHeader();
+    QList<QLabel *> texts;
+    StartUpShowsHeader(&texts);
     if (QTest::currentTestFailed()) return;
     QCOMPARE(fixture::Attr(PANEL_LOGO, ATTR_LEFT), 168);
     QCOMPARE(fixture::Attr(PANEL_LOGO, ATTR_TOP), 6);
     const QImage file(QStringLiteral(VELTRA_BIN_DIR "/logo.png"));
     QVERIFY(!file.isNull());
     QCOMPARE(Logo().size(), file.size());
+
+    QCOMPARE(texts.size(), 4);
+    const QList<QWidget *> inHeader = {fixture::Widget(PANEL_LOGO), texts[0], texts[1], texts[2],
+                                       texts[3]};
+    QWidget *header = fixture::Widget(PANEL_HEADER_DECO);
+    auto offsets = [&] {
+        QList<QPoint> out;
+        for (QWidget *w : inHeader) {
+            if (!OnWindow(header).contains(OnWindow(w))) return QList<QPoint>{};
+            out << OnWindow(w).topLeft() - OnWindow(header).topLeft();
+        }
+        return out;
+    };
+    const QList<QPoint> placed = offsets();
+    QCOMPARE(placed.size(), 5);
+    const int top = OnWindow(header).top();
+    auto *menu = new QMenuBar(fixture::PanelWindow());
+    menu->addMenu(QStringLiteral("File"));
+    fixture::PanelWindow()->layout()->setMenuBar(menu);
+    QTRY_VERIFY(OnWindow(header).top() > top);
+    QCOMPARE(offsets(), placed);
 }
 
 void Branding::indexOutsideTableChangesNothing_data()

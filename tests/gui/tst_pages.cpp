@@ -1,8 +1,19 @@
 /* tst_pages.cpp: the basic and extended parameter pages on the real panel: exactly one page of
-** six inputs shown after start-up and every switch, hides before shows, values and dimming
-** kept, and a value typed into an input now hidden still read by GetPanelValues.
+** six inputs shown after start-up and every switch, hides before shows, nothing moved, values
+** and dimming kept, a value typed into an input now hidden still read by GetPanelValues, and
+** every text of the panel inside its control at four text sizes.
 */
 #include <QtTest>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QStyleOption>
 
 #include "gui/gui.h"
 #include "params/params.h"
@@ -63,12 +74,90 @@ struct ShowHideLog : QObject {
     }
     bool eventFilter(QObject *obj, QEvent *ev) override
     {
-        const int id = obj->property("ctrlId").toInt(); /* the panel's identifier */
+        const int id = ControlIdOf(static_cast<QWidget *>(obj));
         if (ev->type() == QEvent::Show) events << id;
         if (ev->type() == QEvent::Hide) events << -id;
         return false;
     }
 };
+
+/* The texts a control can show and the room it has for them, as its style lays it out. */
+struct Room {
+    QStringList texts;
+    QRect room;
+};
+
+Room RoomOf(QWidget *w)
+{
+    QStyle *style = w->style();
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        if (label->wordWrap() || !label->pixmap().isNull()) return {};
+        return {{label->text()},
+                label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
+                                               -label->margin())};
+    }
+    if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+        QStyleOptionButton opt;
+        opt.initFrom(button);
+        opt.text = button->text();
+        const bool box = qobject_cast<QCheckBox *>(w);
+        return {
+            {button->text()},
+            style->subElementRect(box ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+                                  &opt, button)};
+    }
+    if (auto *ring = qobject_cast<QComboBox *>(w)) {
+        QStyleOptionComboBox opt;
+        opt.initFrom(ring);
+        QStringList items;
+        for (int i = 0; i < ring->count(); i++)
+            items << ring->itemText(i);
+        return {items, style->subControlRect(QStyle::CC_ComboBox, &opt,
+                                             QStyle::SC_ComboBoxEditField, ring)};
+    }
+    if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+        QStyleOptionSpinBox opt;
+        opt.initFrom(spin);
+        opt.buttonSymbols = spin->buttonSymbols();
+        opt.frame = spin->hasFrame();
+        opt.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField;
+        if (opt.buttonSymbols != QAbstractSpinBox::NoButtons)
+            opt.subControls |= QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+        // The edit keeps 2 pixels either side of its text.
+        const QRect edit =
+            style->subControlRect(QStyle::CC_SpinBox, &opt, QStyle::SC_SpinBoxEditField, spin)
+                .adjusted(2, 0, -2, 0);
+        QStringList extremes;
+        for (int v : {spin->minimum(), spin->maximum()})
+            extremes << spin->prefix() + QString::number(v) + spin->suffix();
+        return {extremes, edit};
+    }
+    if (auto *line = qobject_cast<QLineEdit *>(w))
+        return {{line->text()}, line->contentsRect().adjusted(2, 0, -2, 0)};
+    return {};
+}
+
+/* Every text of the panel that does not fit its control, as "text (needed > room)". */
+QStringList Clipped()
+{
+    QStringList out;
+    for (QWidget *w : fixture::PanelWindow()->findChildren<QWidget *>()) {
+        if (qobject_cast<QSpinBox *>(w->parentWidget()) ||
+            qobject_cast<QComboBox *>(w->parentWidget()))
+            continue; // parts of a control
+        const Room r = RoomOf(w);
+        const QFontMetrics fm(w->font());
+        for (const QString &t : r.texts)
+            if (fm.horizontalAdvance(t) > r.room.width() || fm.height() > r.room.height())
+                out << QStringLiteral("%1 (%2x%3 > %4x%5)")
+                           .arg(t)
+                           .arg(fm.horizontalAdvance(t))
+                           .arg(fm.height())
+                           .arg(r.room.width())
+                           .arg(r.room.height());
+    }
+    return out;
+}
 
 } // namespace
 
@@ -77,20 +166,32 @@ class Pages : public QObject
     Q_OBJECT
 
   private slots:
+    void initTestCase() { font = QApplication::font(); }
     void init() { QVERIFY(fixture::LoadRealPanel() > 0); }
-    void cleanup() { fixture::DiscardRealPanel(); }
+    void cleanup()
+    {
+        fixture::DiscardRealPanel();
+        QApplication::setFont(font);
+    }
     void switchShowsOnePage();
     void switchKeepsValuesAndDimming();
     void hiddenInputIsRead_data();
     void hiddenInputIsRead();
+    void textsFit_data();
+    void textsFit();
+
+  private:
+    QFont font; /* the application's own */
 };
 
 /* Start-up shows the basic page; each of four switches shows the other page alone, its
-** inputs shown only after all of the old page's are hidden, each page in its own order. */
+** inputs shown only after all of the old page's are hidden, each page in its own order, in
+** the place of the inputs it hides: nothing on the panel moves. */
 void Pages::switchShowsOnePage()
 {
     QCOMPARE(int(para), 1);
     QCOMPARE(ShownInputs(), Set(basicPage));
+    const QList<QRect> geometry = fixture::Geometry();
     for (int i = 1; i <= 4; ++i) {
         const bool basic = i % 2 == 0;
         const QList<int> &from = basic ? extendedPage : basicPage,
@@ -105,6 +206,7 @@ void Pages::switchShowsOnePage()
         QCOMPARE(ShownInputs(), Set(to));
         QCOMPARE(int(para), basic ? 1 : 0);
         QCOMPARE(fixture::IntVal(PANEL_PARA_VISIBLE), basic ? 1 : 0);
+        QCOMPARE(fixture::Geometry(), geometry);
     }
 }
 
@@ -153,6 +255,39 @@ void Pages::hiddenInputIsRead()
 
     GetPanelValues();
     QCOMPARE(int(control == PANEL_THRESHOLD ? threshold : backlim), typed);
+}
+
+void Pages::textsFit_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::newRow("1x") << 1.0;
+    QTest::newRow("1.25x") << 1.25;
+    QTest::newRow("1.5x") << 1.5;
+    QTest::newRow("2x") << 2.0;
+}
+
+/* With the text `scale` times its size (QT_SCALE_FACTOR grows controls and text alike; a
+** larger desktop font grows the text alone), the window at its smallest, on both pages and
+** with the dead-time unit in ms (the longer label): no text is wider or taller than the room
+** its control gives it. Hidden controls keep their room and are measured too. */
+void Pages::textsFit()
+{
+    QFETCH(double, scale);
+    fixture::DiscardRealPanel();
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * scale);
+    QApplication::setFont(larger);
+    QVERIFY(fixture::LoadRealPanel() > 0);
+    QWidget *window = fixture::PanelWindow();
+    SetCtrlVal(panel, PANEL_DEADTIMEMODE, 1);
+    CBF_EditDeadTimeMode(panel, PANEL_DEADTIMEMODE, EVENT_COMMIT, nullptr, 0, 0);
+    for (int page = 0; page < 2; page++) {
+        window->resize(1, 1);
+        QTRY_COMPARE(window->size(), window->minimumSize());
+        const QStringList clipped = Clipped();
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(", "))));
+        ClickPageSwitch();
+    }
 }
 
 QTEST_MAIN(Pages)

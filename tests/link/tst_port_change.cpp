@@ -1,6 +1,7 @@
 /* tst_port_change.cpp: committing a COM port number on the panel: "Init COM-Port ..." while
 ** the new port is checked, the parameter read that follows for each target, the fixed texts
-** of a failed open, and a vanished device: TIMEOUT until the number is committed again.
+** of a failed open, a vanished device: TIMEOUT until the number is committed again, and the
+** device in view beside the input and in the window title as it comes and goes.
 */
 #include <QtTest>
 
@@ -12,8 +13,11 @@
 #include "support/panelfixture.h"
 #include "support/simulator.h"
 
+#include <QWidget>
+
 using namespace vr;
 using namespace linkfixture;
+using fixture::Widget;
 
 namespace
 {
@@ -27,6 +31,18 @@ const QList<int> SensorEepromOnPanel{70, 90, 0, 0, 10, 1, 20, 3, 1, 1, 15, 1};
 void Look(QStringList &seen)
 {
     if (seen.isEmpty() || seen.last() != Status()) seen << Status();
+}
+
+QString DeviceLabel()
+{
+    char text[300] = "";
+    GetCtrlVal(panel, PANEL_COMDEVICE, text);
+    return QString::fromUtf8(text);
+}
+
+QString Title()
+{
+    return fixture::PanelWindow()->windowTitle();
 }
 
 int Command(const QByteArray &frame)
@@ -181,6 +197,44 @@ class PortChange : public QObject
         QCOMPARE(sim.frames()[0], SensorSim::frame(7, sent));
         QCOMPARE(Command(sim.frames()[1]), 3);
         QCOMPARE(PanelParams(), SensorRamOnPanel);
+    }
+
+    /* The label beside COM PORT and the window title name the device of the port in use
+    ** and follow it as it vanishes and comes back; the tooltip lists the ports by number.
+    ** A number that names no device says so. The status line keeps its fixed texts. */
+    void deviceInView()
+    {
+        const QString dot = QStringLiteral(" \u00B7 ");
+        SensorSim sim;
+        QVERIFY(ConnectTo(sim, 3));
+        const QString link = sim.linkPath();
+        QCOMPARE(DeviceLabel(), link + dot + "set by VELTRAV20_COM3");
+        QCOMPARE(Title(), "Veltra-Razov V2.0" + dot + "COM 3" + dot + link);
+        QVERIFY(Widget(PANEL_COMDEVICE)
+                    ->toolTip()
+                    .split('\n')
+                    .contains("COM 3: " + link + dot + "set by VELTRAV20_COM3"));
+
+        QVERIFY(sim.command("vanish 0"));
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceLabel(), link + dot + "not present", 10000);
+        QCOMPARE(Title(), "Veltra-Razov V2.0" + dot + "COM 3" + dot + link + " (not present)");
+        QVERIFY2(sim.restart(), qPrintable(sim.lastError()));
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceLabel(), link + dot + "set by VELTRAV20_COM3", 10000);
+        QCOMPARE(Status(), LineOkText());
+
+        SetComDeviceList("ttyUSB0=FT232R USB UART");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Widget(PANEL_COMDEVICE)
+                ->toolTip()
+                .startsWith("COM 1: /dev/ttyUSB0" + dot + "USB serial" + dot + "FT232R USB UART\n"),
+            10000);
+        fixture::PopupCatcher popups;
+        CommitPort(5);
+        QCOMPARE(DeviceLabel(), QStringLiteral("no device for COM 5"));
+        QCOMPARE(Title(), "Veltra-Razov V2.0" + dot + "COM 5" + dot + "no device");
+        QCOMPARE(Status(), QStringLiteral("No serial port found"));
+        QCOMPARE(popups.count(), 0);
+        SetComDeviceList(nullptr);
     }
 };
 

@@ -1,6 +1,7 @@
 /* tst_serial_port.cpp: the serial services of the platform layer on a pseudo-terminal, with
-** the sensor simulator as the peer: open and its error codes, closed ports, a round trip,
-** bounded reads and input queue, flushing, and a vanishing device.
+** the sensor simulator as the peer: open and its error codes, the numbering of the system's
+** ports, closed ports, a round trip, bounded reads and input queue, flushing, and a vanishing
+** device.
 */
 #include "platform/platform.h"
 #include "support/simulator.h"
@@ -129,6 +130,62 @@ class TestSerialPort : public QObject
         else
             QVERIFY(LineCheckAnswered(port));
         if (device == "held by port 2") QVERIFY(LineCheckAnswered(2)); /* the holder works on */
+    }
+
+    void numbering_data()
+    {
+        QTest::addColumn<QString>("system");    /* the devices as the system lists them */
+        QTest::addColumn<int>("overridden");    /* VELTRAV20_COM<n> names the simulator, or 0 */
+        QTest::addColumn<QStringList>("ports"); /* port 1, 2, ..; "sim": the simulator */
+        QTest::addColumn<QString>("first");     /* how port 1 is reached */
+        QTest::newRow("industrial PC: built-in ports by their numbers")
+            << "ttyS1;ttyS10;ttyS0;ttyS2" << 0
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS10"}
+            << "built-in serial";
+        QTest::newRow("laptop with one adapter")
+            << "ttyUSB0=FT232R USB UART" << 0 << QStringList{"/dev/ttyUSB0"}
+            << "USB serial \u00B7 FT232R USB UART";
+        QTest::newRow("built-in first, then adapters by name")
+            << "ttyUSB1;ttyACM0=Sensor Link;ttyS1;ttyUSB0;ttyS0" << 0
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB0",
+                           "/dev/ttyUSB1"}
+            << "built-in serial";
+        QTest::newRow("ttyUSB2 before ttyUSB10")
+            << "ttyUSB10;ttyUSB2" << 0 << QStringList{"/dev/ttyUSB2", "/dev/ttyUSB10"}
+            << "USB serial";
+        QTest::newRow("VELTRAV20_COM2 overrides the second")
+            << "ttyS0;ttyS1;ttyS2" << 2 << QStringList{"/dev/ttyS0", "sim", "/dev/ttyS2"}
+            << "built-in serial";
+        QTest::newRow("no serial port") << "" << 0 << QStringList{} << "";
+    }
+    /* Port n is the n-th device of the numbering; one beyond the list names no device and
+    ** its open fails with "No serial port found" (-6). */
+    void numbering()
+    {
+        QFETCH(QString, system);
+        QFETCH(int, overridden);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, first);
+        for (int port = 1; port <= 6; ++port)
+            qunsetenv(QByteArray("VELTRAV20_COM") + QByteArray::number(port));
+        if (overridden) sim.assignPort(overridden);
+        SetComDeviceList(system.toUtf8().constData());
+        QStringList got;
+        char device[128], how[128];
+        for (int port = 1; port <= ports.size(); ++port) {
+            QCOMPARE(GetComPortInfo(port, device, how), 1); /* present */
+            got << (QString(device) == sim.linkPath() ? QString("sim") : QString(device));
+            if (port == overridden)
+                QCOMPARE(QString(how), QString("set by VELTRAV20_COM%1").arg(port));
+            if (port == 1) QCOMPARE(QString::fromUtf8(how), first);
+        }
+        QCOMPARE(got, ports);
+        const int beyond = int(ports.size()) + 1;
+        QCOMPARE(GetComPortInfo(beyond, device, how), -6);
+        QCOMPARE(QString(device), QString());
+        QCOMPARE(OpenPort(beyond), -6);
+        SetComDeviceList(nullptr);
+        qunsetenv(QByteArray("VELTRAV20_COM") + QByteArray::number(overridden));
     }
 
     void closedPortRefusesEverything()

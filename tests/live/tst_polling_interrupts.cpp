@@ -1,10 +1,13 @@
 /* tst_polling_interrupts.cpp: what the operator's other actions do to a running polling loop:
-** GetBuff, Send and Get end it, a file save does not, a second Go is ignored, and a close
-** during Go's settle wait keeps the loop from starting.
+** GetBuff, Send, Get and a port commit end it and then run, also from inside its reply wait,
+** a file save does not, Go is lit meanwhile, a second Go and the operations given during Go's
+** settle wait are ignored, and a close during that wait keeps the loop from starting.
 */
 #include <QtTest>
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "live/live.h"
@@ -74,35 +77,63 @@ void PollingInterrupts::init()
     quitting = 0;
 }
 
-void PollingInterrupts::exchangesEndPolling_data()
+/* Go looks lit: its face in the highlight colour. */
+static bool GoLit()
 {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("command");
-    QTest::newRow("GetBuff") << int(ButtonGetBuff) << 6;
-    QTest::newRow("Send to RAM") << int(linkfixture::ButtonSend) << 1;
-    QTest::newRow("Get from RAM") << int(linkfixture::ButtonGet) << 3;
+    const QPalette look = fixture::Widget(ButtonGo)->palette();
+    return look.color(QPalette::Button) == look.color(QPalette::Active, QPalette::Highlight);
 }
 
-/* Pressed during polling, the button's exchange runs and the loop ends by itself: no Stop,
-** and no data request after the button's frame. */
+void PollingInterrupts::exchangesEndPolling_data()
+{
+    QTest::addColumn<int>("button"); // or PANEL_COMPORT: port 1 committed again
+    QTest::addColumn<bool>("inReplyWait");
+    QTest::addColumn<Ints>("commands"); // the frames after the data requests
+    const int port = PANEL_COMPORT;
+    QTest::newRow("GetBuff") << int(ButtonGetBuff) << false << Ints{6};
+    QTest::newRow("Send to RAM") << int(linkfixture::ButtonSend) << false << Ints{1};
+    QTest::newRow("Get from RAM") << int(linkfixture::ButtonGet) << false << Ints{3};
+    QTest::newRow("port commit") << port << false << Ints{7, 3};
+    QTest::newRow("GetBuff in the reply wait") << int(ButtonGetBuff) << true << Ints{6};
+    QTest::newRow("Send in the reply wait") << int(linkfixture::ButtonSend) << true << Ints{1};
+    QTest::newRow("Get in the reply wait") << int(linkfixture::ButtonGet) << true << Ints{3};
+    QTest::newRow("port commit in the reply wait") << port << true << Ints{7, 3};
+}
+
+/* Given during polling, the operation runs and the loop ends by itself: no Stop, and no
+** data request after the operation's frames. In the reply wait of a request that gets no
+** answer, the loop ends without reading or reporting. Go is lit while the loop runs, and the
+** pointer is the normal one. */
 void PollingInterrupts::exchangesEndPolling()
 {
     QFETCH(int, button);
-    QFETCH(int, command);
+    QFETCH(bool, inReplyWait);
+    QFETCH(Ints, commands);
+    if (inReplyWait) QVERIFY(sim.command("fault 5 silent once"));
     const int before = int(sim.frames().size());
     fixture::PopupCatcher popups;
+    bool lit = false, pointer = true;
     Script script;
-    AfterRequests(script, sim, 2, [button] { Press(button); });
+    AfterRequests(script, sim, inReplyWait ? 1 : 2, [&] {
+        lit = GoLit();
+        pointer = QApplication::overrideCursor() != nullptr;
+        if (button == PANEL_COMPORT)
+            linkfixture::CommitPort(1);
+        else
+            Press(button);
+    });
     QVERIFY(PressGo());
 
     QVERIFY(script.finished());
+    QVERIFY(lit);
+    QVERIFY(!pointer);
+    QVERIFY(!GoLit());
     QCOMPARE(popups.count(), 0);
     QCOMPARE(poll, 0);
-    // A frame with no reply (Send) is logged when the simulator has read it: wait for it.
-    QTRY_VERIFY_WITH_TIMEOUT(Commands(sim, before).contains(command), 5000);
-    const Ints sent = Commands(sim, before);
-    QCOMPARE(sent.last(), command);
-    QCOMPARE(sent.count(5), sent.size() - 1);
+    const Ints sent = linkfixture::CommandsSent(sim, before);
+    QCOMPARE(sent.mid(sent.size() - commands.size()), commands);
+    QCOMPARE(sent.count(5), sent.size() - commands.size());
+    if (inReplyWait) QCOMPARE(sent.count(5), 1);
 }
 
 /* Saving the parameters to a file from inside the loop leaves polling running. */
@@ -126,12 +157,21 @@ void PollingInterrupts::fileSaveKeepsPolling()
     Press(PANEL_SELECT_RAM);
 }
 
-/* A Go pressed while the loop runs returns at once (a nested loop would not return before a
-** Stop); the one Stop then ends the loop. */
+/* GetBuff, Get and a port commit given in Go's settle wait are ignored, and so is a Go
+** pressed while the loop runs (a nested loop would not return before a Stop); the one Stop
+** then ends the loop. Nothing but data requests is sent. */
 void PollingInterrupts::secondGoIgnored()
 {
+    const int before = int(sim.frames().size());
     bool innerReturned = false;
     Script script;
+    script.add([] {
+        if (!going || !busy) return false; // Go's settle wait
+        Press(ButtonGetBuff);
+        Press(linkfixture::ButtonGet);
+        linkfixture::CommitPort(1);
+        return true;
+    });
     AfterRequests(script, sim, 2, [&innerReturned] {
         Press(ButtonGo);
         innerReturned = true;
@@ -141,6 +181,8 @@ void PollingInterrupts::secondGoIgnored()
     QVERIFY(innerReturned);
     QVERIFY(script.finished());
     QCOMPARE(going, 0);
+    const Ints sent = linkfixture::CommandsSent(sim, before);
+    QCOMPARE(sent.count(5), sent.size());
 }
 
 void PollingInterrupts::closeDuringSettle_data()

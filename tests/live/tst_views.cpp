@@ -1,10 +1,15 @@
 /* tst_views.cpp: the three views of the live data on the real panel: what the source
-** selector shows and hides (displays, graphs, strip chart traces, the jump graph) and the
-** adjustment view's bars at 0, 99 and 100 % from the simulator's data.
+** selector and the View menu show and hide (displays, graphs, strip chart traces and their
+** legend entries, the jump graph) without moving anything, the menu's check marks, and the
+** adjustment view's bars at 0, 99 and 100 % from the simulator's data with their legend.
 */
 #include <QtTest>
 
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QLegend>
+#include <QLegendMarker>
 
 #include "live/live.h"
 #include "support/linkfixture.h"
@@ -39,6 +44,17 @@ Ints TraceVisibility()
         GetStripChartTrace(panel, PANEL_STRIPCHART, t, nullptr, 0, &visible);
         out << visible;
     }
+    return out;
+}
+
+/* The legend entries a graph shows, each as "name #rrggbb" (its colour). */
+QStringList Legend(int control)
+{
+    QStringList out;
+    QChart *chart = qobject_cast<QChartView *>(fixture::Widget(control))->chart();
+    if (!chart->legend()->isVisible()) return out;
+    for (QLegendMarker *m : chart->legend()->markers())
+        if (m->isVisible()) out << m->label() + ' ' + m->brush().color().name();
     return out;
 }
 
@@ -99,33 +115,61 @@ void Views::initTestCase()
 void Views::visibility_data()
 {
     QTest::addColumn<int>("source");
+    QTest::addColumn<bool>("menu");  // chosen from the View menu, else on the selector
     QTest::addColumn<Ints>("shown"); // DAT0 DAT1 NORM deco strip EDGE WIN adj jump
     QTest::addColumn<Ints>("traces");
+    QTest::addColumn<QStringList>("legend"); // of the strip chart
     const Ints strip = {1, 1, 1, 1, 1, 0, 0, 0, 0}, adjust = {0, 0, 0, 0, 0, 1, 1, 1, 0};
-    QTest::newRow("raw view") << 0 << strip << Ints{1, 1, 0, 0, 0};
-    QTest::newRow("NORM view") << 1 << strip << Ints{0, 0, 1, 1, 1};
-    // The adjustment view leaves the traces as they were (set to 1 0 1 0 1 below).
-    QTest::newRow("adjustment view") << 2 << adjust << Ints{1, 0, 1, 0, 1};
+    for (bool menu : {false, true}) {
+        const char *how = menu ? ", View menu" : "";
+        QTest::addRow("raw view%s", how) << 0 << menu << strip << Ints{1, 1, 0, 0, 0}
+                                         << QStringList{"DAT0 #0072b2", "DAT1 #e69f00"};
+        QTest::addRow("NORM view%s", how)
+            << 1 << menu << strip << Ints{0, 0, 1, 1, 1}
+            << QStringList{"NORM #000000", "THRESHOLD #d55e00", "HYSTERESIS #009e73"};
+        // The adjustment view leaves the traces as they were (set to 1 0 1 0 1 below).
+        QTest::addRow("adjustment view%s", how)
+            << 2 << menu << adjust << Ints{1, 0, 1, 0, 1}
+            << QStringList{"DAT0 #0072b2", "NORM #000000", "HYSTERESIS #009e73"};
+    }
 }
 
 /* Each row starts from another view with the jump graph shown, as after a readout; the
-** operator then selects the row's view. */
+** operator then selects the row's view, on the selector or from the View menu. The legend
+** names the traces shown, in their colours; nothing on the panel moves; the View menu checks
+** that view alone. */
 void Views::visibility()
 {
     QFETCH(int, source);
+    QFETCH(bool, menu);
     QFETCH(Ints, shown);
     QFETCH(Ints, traces);
+    QFETCH(QStringList, legend);
     SetCtrlVal(panel, PANEL_SOURCE, (source + 2) % 3);
     DispVis();
     const int pattern[5] = {1, 0, 1, 0, 1};
     for (int t = 1; t <= 5; t++)
         SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, pattern[t - 1]);
     SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+    const QList<QRect> geometry = fixture::Geometry();
 
-    SelectSource(source);
+    if (menu)
+        QVERIFY(fixture::ChooseMenuItem(MENU_VIEW_RAW + source));
+    else
+        SelectSource(source);
     QCOMPARE(vr::source, source);
+    QCOMPARE(fixture::IntVal(PANEL_SOURCE), source);
     QCOMPARE(Visibility(), shown);
     QCOMPARE(TraceVisibility(), traces);
+    QCOMPARE(Legend(PANEL_STRIPCHART), legend);
+    QCOMPARE(fixture::Geometry(), geometry);
+    Ints checks;
+    for (int item = MENU_VIEW_RAW; item <= MENU_VIEW_ADJUST; item++) {
+        int checked = -1;
+        GetMenuBarAttribute(panel, item, ATTR_CHECKED, &checked);
+        checks << checked;
+    }
+    QCOMPARE(checks, (Ints{source == 0, source == 1, source == 2}));
 }
 
 void Views::adjustmentBars_data()
@@ -166,6 +210,7 @@ void Views::adjustmentBars()
     QCOMPARE(color, 0x0000FF);
     QCOMPARE(Bars(1, &color), OneBar(windowSlot));
     QCOMPARE(color, 0xFF0000);
+    QCOMPARE(Legend(PANEL_GRAPH_ADJ), (QStringList{"EDGE [%] #0000ff", "WIN [%] #ff0000"}));
 }
 
 QTEST_MAIN(Views)

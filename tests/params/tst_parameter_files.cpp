@@ -1,7 +1,8 @@
 /* tst_parameter_files.cpp: saving and loading the parameter set with the FILE target through
 ** the real panel and the real file dialog, in a temporary directory: the round trip with the
-** spare bytes and the power conversion, ".dat" added to a typed name, cancel, a save that
-** fails, malformed files that change nothing, and no serial traffic meanwhile.
+** spare bytes and the power conversion, ".dat" added to a typed name, cancel, a path too
+** long, a read-only file, a replaced file's mode and owner, a save that fails, malformed
+** files that change nothing, and no serial traffic meanwhile.
 */
 #include <QtTest>
 
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vr;
 using namespace linkfixture;
@@ -55,6 +58,13 @@ void WriteFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+struct stat Stat(const QString &path)
+{
+    struct stat st = {};
+    stat(QFile::encodeName(path).constData(), &st);
+    return st;
 }
 
 /* The numbers of a file, read independently of the program. */
@@ -101,25 +111,92 @@ class ParameterFiles : public QObject
         fixture::DiscardRealPanel();
     }
 
-    void cancelChangesNothing_data()
+    /* A dialog that gives no file the program may use changes nothing: not pp, not the
+    ** variables, not the panel, no file. A cancel is silent; a path too long for file_name is
+    ** reported; a read-only file is replaced only when the operator confirms. */
+    void refusedDialogChangesNothing_data()
     {
         QTest::addColumn<int>("button");
-        QTest::newRow("Send") << int(ButtonSend);
-        QTest::newRow("Get") << int(ButtonGet);
+        QTest::addColumn<QString>("name");   /* empty: cancel */
+        QTest::addColumn<int>("mode");       /* of the file there beforehand; 0: none */
+        QTest::addColumn<QString>("report"); /* in the one popup; empty: no popup */
+        const QString tooLong = QString(240, 'p') + ".dat";
+        QTest::newRow("Send, cancelled") << int(ButtonSend) << QString() << 0 << QString();
+        QTest::newRow("Get, cancelled") << int(ButtonGet) << QString() << 0 << QString();
+        QTest::newRow("Send, path too long") << int(ButtonSend) << tooLong << 0644 << "too long";
+        QTest::newRow("Get, path too long") << int(ButtonGet) << tooLong << 0644 << "too long";
+        QTest::newRow("Send onto a read-only file, not confirmed")
+            << int(ButtonSend) << "ref.dat" << 0444 << "READ-ONLY";
     }
-    void cancelChangesNothing()
+    void refusedDialogChangesNothing()
     {
         QFETCH(int, button);
+        QFETCH(QString, name);
+        QFETCH(int, mode);
+        QFETCH(QString, report);
+        if (mode == 0444 && geteuid() != 0) QSKIP("only root may replace a read-only file");
+        const QByteArray old("5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
+        if (mode) {
+            WriteFile(Path(name), old);
+            QCOMPARE(chmod(QFile::encodeName(Path(name)).constData(), mode), 0);
+        }
+        if (report == "too long") QVERIFY(Path(name).size() >= int(sizeof file_name));
         const Ints_ edited{1, 2, 97, 0, 3, 0, 4, 5, 6, 0, 7, 1};
         SetPanelParams(edited);
-        Operator op({QString()});
+        Operator op({name});
         Click(button);
         QCOMPARE(op.dialogs, 1);
-        QCOMPARE(op.popups.size(), 0);
-        QCOMPARE(Files(), QStringList());
+        QCOMPARE(op.popups.size(), report.isEmpty() ? 0 : 1);
+        if (!report.isEmpty()) {
+            QCOMPARE(op.popups[0].title, QStringLiteral("INFO"));
+            QVERIFY2(op.popups[0].text.contains(report), qPrintable(op.popups[0].text));
+        }
+        QCOMPARE(Files(), mode ? QStringList{name} : QStringList());
+        if (mode) {
+            QCOMPARE(ReadFile(Path(name)), old);
+            QCOMPARE(Stat(Path(name)).st_mode & 07777, mode_t(mode));
+        }
         QCOMPARE(PanelParams(), edited);
         QCOMPARE(Ints(Packet()), SensorRam);
         QCOMPARE(Ints(Vars()), SensorRam);
+    }
+
+    /* A file replaced keeps its permission bits, and its owner and group: a read-only one
+    ** (after the operator's yes) stays read-only, another user's stays theirs. */
+    void replacedFileKeepsModeAndOwner_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("owner"); /* -1: the test's own user and group */
+        QTest::addColumn<int>("popups");
+        QTest::newRow("read-only, confirmed") << 0444 << -1 << 1;
+        QTest::newRow("another owner and group") << 0640 << 1234 << 0;
+    }
+    void replacedFileKeepsModeAndOwner()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, owner);
+        QFETCH(int, popups);
+        if (geteuid() != 0) QSKIP("only root may replace a read-only file or give it away");
+        const QByteArray path = QFile::encodeName(Path("ref.dat"));
+        WriteFile(Path("ref.dat"), "5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
+        if (owner >= 0) QCOMPARE(chown(path.constData(), owner, owner + 1), 0);
+        QCOMPARE(chmod(path.constData(), mode), 0);
+        const struct stat before = Stat(Path("ref.dat"));
+        SetPanelParams({11, 22, 97, 0, 33, 0, 44, 55, 66, 0, 9, 1});
+        Operator op({"ref.dat"});
+        op.confirm = true;
+        Click(ButtonSend);
+        QCOMPARE(op.popups.size(), popups);
+        if (popups)
+            QVERIFY2(op.popups[0].text.contains("READ-ONLY"), qPrintable(op.popups[0].text));
+        QCOMPARE(FileValues(Path("ref.dat")),
+                 (Ints_{11, 22, 2, 0, 33, 0, 44, 55, 66, 0, 9, 1, 7, 8, 9}));
+        const struct stat after = Stat(Path("ref.dat"));
+        QCOMPARE(after.st_mode & 07777, mode_t(mode));
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QVERIFY(after.st_ino != before.st_ino); /* a new file took the old one's place */
+        QCOMPARE(Files(), QStringList{"ref.dat"});
     }
 
     void saveAndLoad()
@@ -162,10 +239,18 @@ class ParameterFiles : public QObject
 
     /* The disk refuses the new contents part way (the process may write no more than 20 bytes
     ** into a file): the old file stays as it was, and the operator is told which file. */
+    void failedSaveKeepsOldFile_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("0644") << 0644;
+        QTest::newRow("read-only, confirmed") << 0444;
+    }
     void failedSaveKeepsOldFile()
     {
+        QFETCH(int, mode);
         const QByteArray old("5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
         WriteFile(Path("keep.dat"), old);
+        QCOMPARE(chmod(QFile::encodeName(Path("keep.dat")).constData(), mode), 0);
         SetPanelParams({1, 2, 100, 0, 3, 0, 4, 5, 6, 0, 0, 0});
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit normal;
@@ -176,13 +261,17 @@ class ParameterFiles : public QObject
             small.rlim_cur = 20;
             limited = setrlimit(RLIMIT_FSIZE, &small) == 0;
         });
+        op.confirm = true;
         Click(ButtonSend);
         setrlimit(RLIMIT_FSIZE, &normal);
         QVERIFY(limited);
-        QCOMPARE(op.popups.size(), 1);
-        QCOMPARE(op.popups[0].title, QStringLiteral("INFO"));
-        QVERIFY2(op.popups[0].text.contains(Path("keep.dat")), qPrintable(op.popups[0].text));
+        QCOMPARE(op.popups.size(), mode == 0444 && geteuid() == 0 ? 2 : 1);
+        QCOMPARE(op.popups.last().title, QStringLiteral("INFO"));
+        QVERIFY2(op.popups.last().text.contains("NOT SAVED") &&
+                     op.popups.last().text.contains(Path("keep.dat")),
+                 qPrintable(op.popups.last().text));
         QCOMPARE(ReadFile(Path("keep.dat")), old);
+        QCOMPARE(Stat(Path("keep.dat")).st_mode & 07777, mode_t(mode));
         QCOMPARE(Files(), QStringList{"keep.dat"});
     }
 

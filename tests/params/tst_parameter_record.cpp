@@ -1,14 +1,18 @@
 /* tst_parameter_record.cpp: the parameter variables against the real panel: the power
 ** conversions both ways, the packet round trip with spare bytes, the dimming and dead-time
-** ring rules after a packet and after the operator's commits.
+** ring rules after a packet and after the operator's commits, and what a dimmed input shows
+** the operator (why, in its tooltip; its text readable).
 */
 #include "support/panelfixture.h"
 
 #include "gui/gui.h"
 #include "params/params.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 
 using namespace vr;
 
@@ -143,9 +147,44 @@ class TestParameterRecord : public QObject
         QCOMPARE(fixture::Attr(PANEL_REGCNT, ATTR_DIMMED), 1 - powerDimmed);
         QCOMPARE(fixture::Attr(PANEL_DEADTIMEMODE, ATTR_DIMMED), deadDimmed);
         QCOMPARE(fixture::Attr(PANEL_DEADTIME, ATTR_DIMMED), deadDimmed);
+        // a dimmed input and its label name the mode that dims it; undimmed, no tooltip
+        const struct {
+            int id, dimmed;
+            const char *by;
+        } rules[] = {{PANEL_POWER, powerDimmed, "POWER MODE = DYN"},
+                     {PANEL_REGCNT, 1 - powerDimmed, "POWER MODE = STAT"},
+                     {PANEL_DEADTIMEMODE, deadDimmed, "TRIGGER = CONT"},
+                     {PANEL_DEADTIME, deadDimmed, "TRIGGER = CONT"}};
+        for (const auto &r : rules) {
+            const QString tip = fixture::Widget(r.id)->toolTip();
+            QCOMPARE(tip.contains(r.by), r.dimmed == 1);
+            QCOMPARE(tip.isEmpty(), r.dimmed == 0);
+            QCOMPARE(fixture::LabelOf(r.id)->toolTip(), tip);
+        }
         // dimming keeps the values
         QCOMPARE(fixture::IntVal(PANEL_POWER), 78);
         QCOMPARE(fixture::IntVal(PANEL_DEADTIME), 5);
+    }
+
+    /* Hovering the power input dimmed by power mode DYN shows why; its label's text stays
+    ** readable (4.5:1 or more on the panel) and paler than undimmed. */
+    void dimmedInputShowsWhy()
+    {
+        readPacket({80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0});
+        QWidget *input = fixture::Widget(PANEL_POWER), *label = fixture::LabelOf(PANEL_POWER);
+        const fixture::Colours normal = fixture::Drawn(label);
+        readPacket({80, 100, 10, 1, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0});
+        QVERIFY(!input->isEnabled());
+        const QPoint at = input->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, at, input->mapToGlobal(at));
+        QApplication::sendEvent(input, &hover);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains("POWER MODE = DYN"), qPrintable(QToolTip::text()));
+        QToolTip::hideText();
+        const fixture::Colours dimmed = fixture::Drawn(label);
+        const double ratio = fixture::Contrast(dimmed.ink, dimmed.face);
+        QVERIFY2(ratio >= 4.5, qPrintable(QString::number(ratio)));
+        QVERIFY(ratio < fixture::Contrast(normal.ink, normal.face));
     }
 
     /* The operator's commits re-derive at once; the hidden regcnt follows the power mode. */

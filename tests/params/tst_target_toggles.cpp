@@ -1,6 +1,7 @@
 /* tst_target_toggles.cpp: the three transfer-target toggles under the operator's clicks on
 ** the real panel: RAM lit at the start, exactly one lit after every click, the target
-** following it, and a lit toggle switched off handing the target to RAM.
+** following it, and a lit toggle switched off handing the target to RAM; the lit one told
+** apart at a glance.
 */
 #include <QtTest>
 
@@ -63,6 +64,21 @@ class TargetToggles : public QObject
         }
         QCOMPARE(Lit(), lit);
         QCOMPARE(target, expectedTarget);
+    }
+
+    /* As drawn: the lit toggle's face stands at 3:1 or more from the unlit ones' faces, the
+    ** text on each at 4.5:1 or more; the lit face moves with the click. */
+    void litToggleStandsOut()
+    {
+        const Colours lit = Drawn(Widget(PANEL_SELECT_RAM)),
+                      unlit = Drawn(Widget(PANEL_SELECT_FILE));
+        const QByteArray figures = QByteArray::number(Contrast(lit.face, unlit.face), 'f', 1);
+        QVERIFY2(Contrast(lit.face, unlit.face) >= 3.0, figures.constData());
+        QVERIFY(Contrast(lit.ink, lit.face) >= 4.5);
+        QVERIFY(Contrast(unlit.ink, unlit.face) >= 4.5);
+        QTest::mouseClick(Widget(PANEL_SELECT_EEPROM), Qt::LeftButton);
+        QCOMPARE(Drawn(Widget(PANEL_SELECT_EEPROM)).face, lit.face);
+        QCOMPARE(Drawn(Widget(PANEL_SELECT_RAM)).face, unlit.face);
     }
 };
 

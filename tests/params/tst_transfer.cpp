@@ -1,13 +1,19 @@
 /* tst_transfer.cpp: Send and Get with the targets RAM and EEPROM, through the real panel and
 ** serial layer against the sensor simulator: the settle wait before a read, replies of the
-** wrong length that leave everything as it was, and the round trip of the parameter set, frames
-** byte for byte, with the power conversion's asymmetry.
+** wrong length that leave everything as it was, the round trip of the parameter set, frames
+** byte for byte, with the power conversion's asymmetry, and operations started inside another
+** one's wait, which are refused.
 */
 #include <QtTest>
 
+#include <QApplication>
+#include <QCursor>
+
 #include "link/com232.h"
 #include "params/params.h"
+#include "live/live.h"
 #include "support/linkfixture.h"
+#include "support/livefixture.h"
 #include "support/panelfixture.h"
 #include "support/simulator.h"
 
@@ -23,6 +29,9 @@ const int Port = 2;
 /* The sensor's RAM set at connection, spare bytes 7, 8, 9; power raw 23 is 50 %. */
 const Ints_ SensorRam{90, 120, 23, 0, 15, 0, 25, 4, 3, 0, 2, 0, 7, 8, 9};
 const Ints_ SensorRamOnPanel{90, 120, 50, 0, 15, 0, 25, 4, 3, 0, 2, 0};
+/* An EEPROM set given to the simulator; power raw 0 is 100 %. */
+const Ints_ SensorEeprom{60, 70, 0, 1, 8, 1, 9, 10, 11, 1, 12, 1, 13, 14, 15};
+const Ints_ SensorEepromOnPanel{60, 70, 100, 1, 8, 1, 9, 10, 11, 1, 12, 1};
 
 int Command(const QByteArray &frame)
 {
@@ -44,6 +53,16 @@ qint64 ClickAndTimeNextFrame(SensorSim &sim, int button)
     clock.start();
     Click(button);
     return at;
+}
+
+/* The operator's command of a row of operationInsideAnotherRefused; "port" commits `port`. */
+void Operate(const QString &what, int port)
+{
+    if (what == "send") Click(ButtonSend);
+    if (what == "get" || what == "get eeprom") Click(ButtonGet);
+    if (what == "getbuff") Click(livefixture::ButtonGetBuff);
+    if (what == "go") Click(livefixture::ButtonGo);
+    if (what == "port") CommitPort(port);
 }
 
 } // namespace
@@ -90,9 +109,7 @@ class Transfer : public QObject
         QFETCH(int, command);
         QFETCH(int, minMs);
         QFETCH(int, belowMs);
-        const Ints_ eeprom{60, 70, 0, 1, 8, 1, 9, 10, 11, 1, 12, 1, 13, 14, 15};
-        const Ints_ eepromOnPanel{60, 70, 100, 1, 8, 1, 9, 10, 11, 1, 12, 1};
-        QVERIFY(sim.command(SetCommand("eeprom", eeprom)));
+        QVERIFY(sim.command(SetCommand("eeprom", SensorEeprom)));
         /* A reply 0.3 s late keeps the read going while the frame's arrival is noted. */
         QVERIFY(sim.command(QStringLiteral("fault %1 late 300").arg(command)));
         if (toggle != PANEL_SELECT_RAM) Click(toggle);
@@ -108,8 +125,8 @@ class Transfer : public QObject
         QCOMPARE(Ints(frames[2]), (Ints_{0x55, command} + SensorRam)); /* pp goes with it */
         QCOMPARE(popups.count(), 0);
         QCOMPARE(Status(), LineOkText());
-        QCOMPARE(PanelParams(), command == 4 ? eepromOnPanel : SensorRamOnPanel);
-        QCOMPARE(Ints(Packet()), command == 4 ? eeprom : SensorRam);
+        QCOMPARE(PanelParams(), command == 4 ? SensorEepromOnPanel : SensorRamOnPanel);
+        QCOMPARE(Ints(Packet()), command == 4 ? SensorEeprom : SensorRam);
     }
 
     void refusedReplies_data()
@@ -199,6 +216,71 @@ class Transfer : public QObject
         QCOMPARE(sim.get(other), untouched);
         QCOMPARE(popups.count(), 0); /* a write the port takes in full shows nothing */
         QCOMPARE(Status(), LineOkText());
+    }
+
+    void operationInsideAnotherRefused_data()
+    {
+        QTest::addColumn<QString>("outer");  /* "get", "get eeprom", "getbuff" or "port" */
+        QTest::addColumn<int>("late");       /* its reply to this command 0.5 s late, and the
+                                                inner one given after the frame; 0: in the
+                                                settle wait */
+        QTest::addColumn<QString>("inner");  /* given while the outer one waits */
+        QTest::addColumn<Ints_>("commands"); /* every frame sent */
+        QTest::newRow("Get in Get's settle wait") << "get eeprom" << 0 << "get" << Ints_{4};
+        QTest::newRow("Send in Get's reply wait") << "get" << 3 << "send" << Ints_{3};
+        QTest::newRow("port commit in Get's reply wait") << "get" << 3 << "port" << Ints_{3};
+        QTest::newRow("Go in GetBuff's settle wait") << "getbuff" << 0 << "go" << Ints_{6};
+        QTest::newRow("Get in GetBuff's reply wait") << "getbuff" << 6 << "get" << Ints_{6};
+        QTest::newRow("GetBuff in the line check") << "port" << 7 << "getbuff" << Ints_{7, 3};
+        QTest::newRow("Send in the read after the line check")
+            << "port" << 3 << "send" << Ints_{7, 3};
+    }
+    /* The inner operation sends nothing, shows nothing and changes nothing: the outer one
+    ** ends as it would alone. Meanwhile the pointer shows busy. */
+    void operationInsideAnotherRefused()
+    {
+        QFETCH(QString, outer);
+        QFETCH(int, late);
+        QFETCH(QString, inner);
+        QFETCH(Ints_, commands);
+        const Ints_ edited{5, 6, 80, 0, 7, 0, 8, 9, 10, 0, 11, 0}; /* what a Send would carry */
+        QVERIFY(sim.command(SetCommand("eeprom", SensorEeprom)));
+        if (late) QVERIFY(sim.command(QStringLiteral("fault %1 late 500").arg(late)));
+        if (outer == "get eeprom") Click(PANEL_SELECT_EEPROM);
+        SetPanelParams(edited);
+        const QByteArray jump = sim.get("jump");
+        const int before = int(sim.frames().size());
+
+        fixture::PopupCatcher popups;
+        QTimer stop; /* ends a polling loop that should never have started */
+        stop.setSingleShot(true);
+        QObject::connect(&stop, &QTimer::timeout, [] { poll = 0; });
+        int pointer = -1;
+        bool given = false;
+        livefixture::Script script;
+        script.add([&] {
+            if (!busy || (late && !livefixture::Commands(sim, before).contains(late))) return false;
+            const QCursor *cursor = QApplication::overrideCursor();
+            pointer = cursor ? int(cursor->shape()) : -1;
+            stop.start(3000);
+            Operate(inner, Port + 1); /* committed, com would follow */
+            given = stop.isActive();  /* returned at once */
+            return true;
+        });
+        Operate(outer, Port);
+        QVERIFY(given);
+        QCOMPARE(CommandsSent(sim, before), commands);
+        QCOMPARE(popups.count(), 0);
+        QCOMPARE(Status(), LineOkText());
+        QCOMPARE(com, Port);
+        QCOMPARE(PanelParams(), outer == "get eeprom" ? SensorEepromOnPanel
+                                : outer == "getbuff"  ? edited
+                                                      : SensorRamOnPanel);
+        QCOMPARE(Ints(Packet()), outer == "get eeprom" ? SensorEeprom : SensorRam);
+        if (outer == "getbuff") QCOMPARE(livefixture::JumpBuf(), Ints(jump));
+        QCOMPARE(pointer, int(Qt::BusyCursor));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(busy, 0);
     }
 };
 

@@ -123,6 +123,20 @@ QString SetCommand(const char *memory, const QList<int> &values)
     return line;
 }
 
+QList<int> CommandsSent(const SensorSim &sim, int from)
+{
+    const int logged = int(sim.frames().size());
+    vr::FillTxBuf(0);
+    if (ComWrt(vr::com, vr::szWriteBuf, vr::FrameLen) != vr::FrameLen ||
+        !sim.waitForFrames(logged + 1))
+        qWarning("the simulator did not log the frame of command 0");
+    QList<int> out;
+    const QList<QByteArray> frames = sim.frames();
+    for (int i = from; i < frames.size() - 1; i++)
+        out << static_cast<unsigned char>(frames[i].at(1));
+    return out;
+}
+
 QList<int> Ints(const QByteArray &bytes)
 {
     QList<int> out;

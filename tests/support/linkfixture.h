@@ -5,6 +5,8 @@
 #ifndef LINKFIXTURE_H
 #define LINKFIXTURE_H
 
+#include "platform/probe.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -45,6 +47,11 @@ void CommitPort(int port);
 bool ConnectTo(SensorSim &sim, int port, const QList<int> &ram = {}, bool pace = false);
 /* The simulator command that sets its RAM ("ram") or EEPROM ("eeprom") set. */
 QString SetCommand(const char *memory, const QList<int> &values);
+
+/* Writes a frame of command 0, which the sensor ignores, and waits until the simulator has
+** logged it: the log then holds every frame written before. Returns the command codes of
+** the frames logged from index `from` on, without that frame. */
+QList<int> CommandsSent(const SensorSim &sim, int from);
 
 /* Bytes as a list of ints, for readable comparisons. */
 QList<int> Ints(const QByteArray &bytes);

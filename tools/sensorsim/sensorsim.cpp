@@ -27,9 +27,9 @@ namespace
 
 /* ---- Usage text ----------------------------------------------------------------------- */
 
+/* Follows a first line "Usage: <program name> [options]". */
 const char usageText[] =
-    R"(Usage: sensorsim [options]
-
+    R"(
 Plays the edge sensor on a pseudo-terminal. The first line on stdout is the name of the
 terminal device the program under test opens (for example /dev/pts/3).
 
@@ -122,6 +122,7 @@ struct TxByte {
     unsigned char value;
 };
 
+const char *progName = "sensorsim"; /* argv[0]'s base name: the build's or the installed name */
 int master = -1;         /* pseudo-terminal master; -1 once vanished */
 int slaveKeep = -1;      /* our own slave descriptor: keeps the master free of hang-ups */
 std::string slaveName;   /* device the program under test opens */
@@ -225,14 +226,14 @@ void SaveEeprom()
     const std::string tmp = eepromPath + ".tmp";
     FILE *f = std::fopen(tmp.c_str(), "w");
     if (!f) {
-        std::fprintf(stderr, "sensorsim: cannot write %s: %s\n", tmp.c_str(), strerror(errno));
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", progName, tmp.c_str(), strerror(errno));
         return;
     }
     for (int i = 0; i < PacketLen; ++i)
         std::fprintf(f, i ? " %d" : "%d", eeprom[i]);
     std::fprintf(f, "\n");
     if (std::fclose(f) != 0 || std::rename(tmp.c_str(), eepromPath.c_str()) != 0)
-        std::fprintf(stderr, "sensorsim: cannot write %s: %s\n", eepromPath.c_str(),
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", progName, eepromPath.c_str(),
                      strerror(errno));
 }
 
@@ -613,13 +614,13 @@ bool MakeLink()
     struct stat st;
     if (lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
-            std::fprintf(stderr, "sensorsim: %s exists and is not a link\n", linkPath.c_str());
+            std::fprintf(stderr, "%s: %s exists and is not a link\n", progName, linkPath.c_str());
             return false;
         }
         unlink(linkPath.c_str());
     }
     if (symlink(slaveName.c_str(), linkPath.c_str()) != 0) {
-        std::fprintf(stderr, "sensorsim: cannot create %s: %s\n", linkPath.c_str(),
+        std::fprintf(stderr, "%s: cannot create %s: %s\n", progName, linkPath.c_str(),
                      strerror(errno));
         return false;
     }
@@ -639,7 +640,7 @@ bool SendDue(double t)
         const ssize_t w = write(master, chunk, std::size_t(n));
         if (w < 0) {
             if (errno == EAGAIN || errno == EINTR) return false;
-            std::fprintf(stderr, "sensorsim: write: %s\n", strerror(errno));
+            std::fprintf(stderr, "%s: write: %s\n", progName, strerror(errno));
             txQueue.clear();
             return true;
         }
@@ -717,7 +718,7 @@ void Run()
         const int ready = ppoll(fds, nfds_t(nfds), &timeout, &waitMask);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            std::fprintf(stderr, "sensorsim: poll: %s\n", strerror(errno));
+            std::fprintf(stderr, "%s: poll: %s\n", progName, strerror(errno));
             return;
         }
         t = Now();
@@ -745,6 +746,10 @@ int main(int argc, char *argv[])
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
 
+    if (argc > 0 && argv[0][0]) {
+        const char *slash = std::strrchr(argv[0], '/');
+        progName = slash ? slash + 1 : argv[0];
+    }
     std::memcpy(eeprom, defaultEeprom, PacketLen);
     std::string logPath;
     std::vector<std::string> faultArgs;
@@ -753,6 +758,7 @@ int main(int argc, char *argv[])
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
         if (a == "--help" || a == "-h") {
+            std::printf("Usage: %s [options]\n", progName);
             std::fputs(usageText, stdout);
             return 0;
         } else if (a == "--link" && hasValue)
@@ -771,7 +777,7 @@ int main(int argc, char *argv[])
         else if (a == "--exit-on-eof")
             exitOnEof = true;
         else {
-            std::fprintf(stderr, "sensorsim: bad argument %s (see --help)\n", a.c_str());
+            std::fprintf(stderr, "%s: bad argument %s (see --help)\n", progName, a.c_str());
             return 2;
         }
     }
@@ -781,23 +787,26 @@ int main(int argc, char *argv[])
             if (c == ':') c = ' ';
         const std::string answer = RunCommand(line);
         if (answer != "ok") {
-            std::fprintf(stderr, "sensorsim: --fault %s: %s\n", arg.c_str(), answer.c_str());
+            std::fprintf(stderr, "%s: --fault %s: %s\n", progName, arg.c_str(), answer.c_str());
             return 2;
         }
     }
     if (!eepromPath.empty() && access(eepromPath.c_str(), F_OK) == 0 && !LoadEeprom(eepromPath)) {
-        std::fprintf(stderr, "sensorsim: %s does not hold 15 numbers 0..255\n", eepromPath.c_str());
+        std::fprintf(stderr, "%s: %s does not hold 15 numbers 0..255\n", progName,
+                     eepromPath.c_str());
         return 2;
     }
     std::memcpy(ram, eeprom, PacketLen);
     RecordEdges(0.0); /* the sensor has seen edges before: the jump buffer starts full */
 
     if (!logPath.empty() && !(logFile = std::fopen(logPath.c_str(), "w"))) {
-        std::fprintf(stderr, "sensorsim: cannot write %s: %s\n", logPath.c_str(), strerror(errno));
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", progName, logPath.c_str(),
+                     strerror(errno));
         return 2;
     }
     if (!OpenTerminal()) {
-        std::fprintf(stderr, "sensorsim: cannot create a pseudo-terminal: %s\n", strerror(errno));
+        std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", progName,
+                     strerror(errno));
         return 1;
     }
     if (!linkPath.empty() && !MakeLink()) return 1;
