@@ -221,13 +221,17 @@ int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes)
     QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
     static QPointer<DeadlineWake> wake;
     if (!wake) wake = new DeadlineWake(QCoreApplication::instance());
-    // What is pending first: a callback it runs (Stop) ends the wait's pass at once.
-    if (dispatcher->processEvents(QEventLoop::AllEvents) || Timer() >= deadline) return 0;
     QSerialPort *serial = port > 0 && awaitedBytes > 0 ? openSerialPort(port) : nullptr;
     const int missing = serial ? awaitedBytes - int(serial->bytesAvailable()) : 0;
-    if (serial && missing <= 0) return 0;
-    // Then sleep until the next event. The device holds back the bytes that leave the reply
-    // short, so that the byte that completes it is the event, not each byte before it.
+    if (Timer() >= deadline || (serial && missing <= 0)) {
+        dispatcher->processEvents(QEventLoop::AllEvents);
+        return 0;
+    }
+    // One pass of the dispatcher that may block: it dispatches what is pending without
+    // sleeping, else sleeps until the next event, so a callback it runs (Stop) ends the pass
+    // at once. A pass that only looks first would cost a second pass per wait. The device
+    // holds back the bytes that leave the reply short, so that the byte that completes it is
+    // the event, not each byte before it.
     if (serial) setReadThreshold(port, missing);
     wake->arm(deadline);
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

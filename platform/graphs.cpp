@@ -143,14 +143,35 @@ class StripLayer : public QGraphicsObject
                 for (int i = 0; i < v.size(); i++)
                     if (i == 0 || i == v.size() - 1 || v[i] != v[i - 1] || v[i] != v[i + 1])
                         points.append(QPointF(xAt(area, i), yAt(area, v[i])));
-                painter->setPen(c.traces[t]->pen());
-                painter->drawPolyline(points);
+                drawThick(painter, c.traces[t]->pen());
             }
         painter->restore();
     }
 
   private:
     enum { SeriesZValue = 4 }; /* where the chart puts its series: above grid and axes */
+
+    /* The points in `pen`, drawn as one-pixel lines side by side as wide as the pen: a pen
+    ** wider than one pixel is outlined (stroked) anew for every line drawn, at about ten times
+    ** the cost of the one-pixel lines that cover the same pixels. Dashes keep their length. */
+    void drawThick(QPainter *painter, QPen pen)
+    {
+        const int width = std::max(1, qRound(pen.widthF()));
+        if (pen.style() != Qt::SolidLine && pen.style() != Qt::NoPen) {
+            QList<qreal> dashes = pen.dashPattern();
+            for (qreal &d : dashes)
+                d *= width;
+            pen.setDashPattern(dashes);
+        }
+        pen.setWidth(0); // one device pixel, drawn by the fast line rasterizer
+        painter->setPen(pen);
+        for (int k = 0; k < 2 * width - 1; k++) {
+            const QPointF offset = k < width ? QPointF(k, 0) : QPointF(0, k - width + 1);
+            points.translate(offset);
+            painter->drawPolyline(points);
+            points.translate(-offset);
+        }
+    }
 
     bool scaled(const QRectF &area) const
     {
@@ -179,6 +200,84 @@ class StripLayer : public QGraphicsObject
     QList<double> drawn[StripTraces];  /* the values each trace is drawn with */
     bool drawnShown[StripTraces] = {}; /* whether each trace is drawn */
     QPolygonF points;                  /* one trace's points, reused */
+};
+
+/* The grid of a strip chart, painted from a picture made once for the plot area's size and
+** the axes' ranges, in place of the chart's own grid lines: the traces' changes repaint most
+** of the plot area every cycle, and the two dozen grid lines drawn pixel by pixel there cost
+** more than all the traces. Lines at the axes' ticks in the axes' grid pens, as the chart
+** draws them, on the chart's background, under the axis lines and the traces. */
+class GridLayer : public QGraphicsObject
+{
+  public:
+    explicit GridLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
+    {
+        setZValue(GridZValue);
+        for (QValueAxis *axis : {c.x, c.y}) {
+            pens.push_back(axis->gridLinePen());
+            axis->setGridLineVisible(false);
+            connect(axis, &QValueAxis::rangeChanged, this, [this] { picture = QPixmap(); });
+        }
+        connect(c.chart, &QChart::plotAreaChanged, this, [this] {
+            prepareGeometryChange();
+            picture = QPixmap();
+        });
+    }
+    QRectF boundingRect() const override { return c.chart->plotArea(); }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        const QRect at = c.chart->plotArea().toAlignedRect();
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        if (at.isEmpty()) return;
+        if (picture.isNull() || picture.devicePixelRatioF() != ratio) draw(at, ratio);
+        painter->drawPixmap(at.topLeft(), picture);
+    }
+
+  private:
+    enum { GridZValue = 2 }; /* where the chart puts its grid: under the axes and series */
+
+    /* The ticks of `axis` within its range, as values. */
+    static QList<double> ticks(const QValueAxis *axis)
+    {
+        QList<double> v;
+        const double lo = axis->min(), hi = axis->max(), span = hi - lo;
+        if (!(span > 0)) return v;
+        if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() > 0) {
+            const double step = axis->tickInterval();
+            for (double t = axis->tickAnchor() + std::ceil((lo - axis->tickAnchor()) / step) * step;
+                 t <= hi + span * 1e-9; t += step)
+                v.append(t);
+        } else {
+            for (int i = 0, n = std::max(axis->tickCount(), 2); i < n; i++)
+                v.append(lo + i * span / (n - 1));
+        }
+        return v;
+    }
+
+    void draw(const QRect &at, qreal ratio)
+    {
+        picture = QPixmap(at.size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(c.chart->backgroundBrush().color()); // opaque: copied, not blended
+        QPainter p(&picture);
+        p.translate(-at.topLeft());
+        const QRectF area = c.chart->plotArea();
+        p.setPen(pens[0]);
+        for (double t : ticks(c.x)) {
+            const double x = area.left() + (t - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        }
+        p.setPen(pens[1]);
+        for (double t : ticks(c.y)) {
+            const double y = area.bottom() - (t - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+            p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        }
+    }
+
+    Chart &c;
+    std::vector<QPen> pens; /* grid pens of the x and the y axis */
+    QPixmap picture;        /* the grid over the plot area; null: to be made */
 };
 
 /* Grid and axis lines one device pixel wide whatever the scale (a cosmetic pen): they look as
@@ -243,6 +342,13 @@ Chart *setUp(QChartView *view)
     c->chart->setMargins(QMargins(4, 4, 4, 4));
     c->chart->setTitle(view->property("title").toString());
     view->setRenderHint(QPainter::Antialiasing, false);
+    // Every item of the chart sets the pen and brush it draws with, and none draws outside
+    // its bounds: the view need not save the painter's state for each item, nor widen what
+    // it repaints for antialiasing.
+    view->setOptimizationFlags(QGraphicsView::DontSavePainterState |
+                               QGraphicsView::DontAdjustForAntialiasing);
+    view->viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    view->viewport()->setAutoFillBackground(false);
 
     const QString kind = view->property("chartKind").toString();
     c->x = kind == QLatin1String("jump") ? new QCategoryAxis(c->chart) : new QValueAxis(c->chart);
@@ -296,6 +402,7 @@ Chart *setUp(QChartView *view)
         c->layer = new StripLayer(*c);
     }
     thinLines(*c);
+    if (c->strip) new GridLayer(*c);
     Chart *raw = c.get();
     QObject::connect(view, &QObject::destroyed, [view] { charts.erase(view); });
     charts[view] = std::move(c);

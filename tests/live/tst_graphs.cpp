@@ -253,6 +253,7 @@ void Graphs::stripChartDrawsShownTraces()
     PlotLevels({40, 70, 120, 180, 230});
     PlotLevels({40, 70, 120, 180, 215});
     QVERIFY(DrawnAt(65, 40));
+    QVERIFY(DrawnAt(65, 50)); // the grid line at 50, under the traces
     for (int level : {70, 120, 180, 215, 230})
         QVERIFY2(!DrawnAt(65, level), qPrintable(QString::number(level)));
     ShowOnly(5);

@@ -17,6 +17,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -738,6 +741,11 @@ void Run()
 int main(int argc, char *argv[])
 {
     clock_gettime(CLOCK_MONOTONIC, &startTime);
+#ifdef __linux__
+    // The line's timing to the microsecond: by default the system may end each of the poll
+    // waits that pace the reply bytes up to 50 us late, to gather wake-ups.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     std::signal(SIGPIPE, SIG_IGN);
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
