@@ -45,13 +45,13 @@ const double AdjustWait = 1.0;                           /* extra wait of the ad
 const double CompareCap = 5.0; /* longest busy wait, s (it loads a whole core) */
 
 struct Options {
-    int rounds = 3;        /* rounds of child processes (--rounds) */
-    int cycles = 300;      /* strip chart view cycles (--cycles, --long) */
-    int adjCycles = 10;    /* adjustment view cycles (--adj) */
-    bool compare = true;   /* the busy wait and the recording run; --no-compare skips */
-    bool window = true;    /* rounds in an X window as well; --no-x skips them */
-    bool round = false;    /* --round: one round in this process, figures as they come */
-    QString against;       /* --against: another build of this benchmark, run alternately */
+    int rounds = 3;      /* rounds of child processes (--rounds) */
+    int cycles = 300;    /* strip chart view cycles (--cycles, --long) */
+    int adjCycles = 10;  /* adjustment view cycles (--adj) */
+    bool compare = true; /* the busy wait and the recording run; --no-compare skips */
+    bool window = true;  /* rounds in an X window as well; --no-x skips them */
+    bool round = false;  /* --round: one round in this process, figures as they come */
+    QString against;     /* --against: another build of this benchmark, run alternately */
 };
 
 /* One figure of a round, on standard output as a tab-separated line: what, value, target.
@@ -356,7 +356,7 @@ int RunRound(int argc, char *argv[], const Options &o)
 struct Column {
     std::string title;
     QString program;
-    QByteArray platform; /* QT_QPA_PLATFORM of its rounds */
+    QByteArray platform;                               /* QT_QPA_PLATFORM of its rounds */
     std::map<std::string, std::vector<double>> values; /* per figure, one value per round */
 };
 
@@ -449,8 +449,7 @@ int RunRounds(const Options &o, const QString &self)
     std::printf("Polling against sensorsim at the line rate: %d rounds of %d strip chart and %d "
                 "adjustment view cycles\nload average at the start: %s\n",
                 o.rounds, o.cycles, o.adjCycles, LoadAverage().c_str());
-    if (!o.against.isEmpty())
-        std::printf("--against: %s\n", o.against.toLocal8Bit().constData());
+    if (!o.against.isEmpty()) std::printf("--against: %s\n", o.against.toLocal8Bit().constData());
     std::fflush(stdout);
     std::vector<Row> rows;
     bool failed = false;
@@ -473,8 +472,8 @@ int RunRounds(const Options &o, const QString &self)
         std::printf("%-56s", r.what.c_str());
         for (const Column &c : columns) {
             const auto it = c.values.find(r.what);
-            std::printf("  %-34s", Cell(it == c.values.end() ? std::vector<double>() : it->second)
-                                       .c_str());
+            std::printf("  %-34s",
+                        Cell(it == c.values.end() ? std::vector<double>() : it->second).c_str());
         }
         std::printf("  %s\n", r.target.c_str());
     }

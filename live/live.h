@@ -34,7 +34,7 @@ extern unsigned char jumpbuf[AnzJump]; /* last good readout, zeros before; GetJm
 extern unsigned char jumpthreshold;    /* threshold drawn with it, from the panel; GetJmpBuf */
 extern int graphshown; /* the graph on view: PANEL_STRIPCHART or PANEL_GRAPH_ADJ by the view
                           (DispVis), PANEL_GRAPH_JUMPBUF after a readout (GetJmpBuf) */
-extern int going;                      /* 1 while a Go callback runs; CBF_ButtonGo */
+extern int going;      /* 1 while a Go callback runs; CBF_ButtonGo */
 
 enum { AnzLine = 160 };            /* recording line buffer, bytes */
 extern int recording;              /* 1 while good cycles are recorded; OpenRecording,

@@ -329,4 +329,3 @@ int CloseLineFile(int handle)
     lineFiles[handle].reset();
     return 0;
 }
-

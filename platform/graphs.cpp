@@ -265,12 +265,14 @@ class GridLayer : public QGraphicsObject
         const QRectF area = c.chart->plotArea();
         p.setPen(pens[0]);
         for (double t : ticks(c.x)) {
-            const double x = area.left() + (t - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+            const double x =
+                area.left() + (t - c.x->min()) * area.width() / (c.x->max() - c.x->min());
             p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
         }
         p.setPen(pens[1]);
         for (double t : ticks(c.y)) {
-            const double y = area.bottom() - (t - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+            const double y =
+                area.bottom() - (t - c.y->min()) * area.height() / (c.y->max() - c.y->min());
             p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         }
     }
@@ -567,16 +569,14 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
 int SaveCtrlImage(int panel, int control, const char *fileName)
 {
     Control *ctl = findControl(panel, control);
-    if (!ctl || !fileName || !*fileName)
-    {
+    if (!ctl || !fileName || !*fileName) {
         setFileErrorText(QStringLiteral("no such control or no file name"));
         return -1;
     }
     const QPixmap picture = ctl->widget->grab();
     QByteArray png;
     QBuffer buffer(&png);
-    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
-    {
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
         setFileErrorText(QStringLiteral("cannot make the picture of the control"));
         return -1;
     }

@@ -480,7 +480,8 @@ int writeInt(int panel, int control, int value)
         // A display written every polling cycle mostly keeps its value: rewriting it would
         // lay out and repaint its text all the same.
         auto *box = static_cast<QSpinBox *>(w);
-        if (box->value() != value || box->cleanText() != QString::number(value)) box->setValue(value);
+        if (box->value() != value || box->cleanText() != QString::number(value))
+            box->setValue(value);
         return 0;
     }
     case Kind::Ring: selectRingValue(static_cast<QComboBox *>(w), value); return 0;

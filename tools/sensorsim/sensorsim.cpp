@@ -126,7 +126,7 @@ struct TxByte {
 };
 
 const char *progName = "sensorsim"; /* argv[0]'s base name: the build's or the installed name */
-int master = -1;         /* pseudo-terminal master; -1 once vanished */
+int master = -1;                    /* pseudo-terminal master; -1 once vanished */
 int slaveKeep = -1;      /* our own slave descriptor: keeps the master free of hang-ups */
 std::string slaveName;   /* device the program under test opens */
 std::string linkPath;    /* --link, empty if none */
