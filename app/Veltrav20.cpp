@@ -72,12 +72,14 @@ int WinMain(int argc, char *argv[])
     BindCallbacks(cbfTable, cbfTableLen);
     panel = LoadPanel(0, "Veltrav20.uir", 1);
     if (panel < 0) return -1;
+    InstallMenuBar(panel, menuTable, menuTableLen);
     GetProjectDir(proj_dir);
     GetDocumentDir(doc_dir);
     InitVars();
     InitRS232(com);
     DisplayPanel(panel);
     RunUserInterface();
+    StopRecording();
     CloseCom(com);
     DiscardPanel(panel);
     return 0;
@@ -87,7 +89,7 @@ void InitVars(void)
 {
     com = 1;
     sync = 0x55;
-    order = 1;
+    order = CmdWriteRam;
     target = RAM;
     poll = 0;
     busy = 0;
@@ -98,6 +100,7 @@ void InitVars(void)
     GetCtrlVal(panel, PANEL_PARA_VISIBLE, &para);
     ParaVis();
     DispVis();
+    RecordVis();
     ShowLogo(5);
     GetPanelValues();
     WatchComDevices(ShowComDevice);

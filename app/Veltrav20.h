@@ -48,6 +48,21 @@ enum {
     PANEL_RECORDING = 50      /* text message "REC", shown while live data is recorded */
 };
 
+/* Items of the main panel's menu bar (menuTable). */
+enum {
+    MENU_RECORD_START = 1, /* File: Start recording... (checked while recording) */
+    MENU_RECORD_STOP,      /* File: Stop recording */
+    MENU_EXPORT_HISTORY,   /* File: Export history (CSV)... */
+    MENU_EXPORT_JUMPBUF,   /* File: Export jump buffer (CSV)... */
+    MENU_SAVE_GRAPH,       /* File: Save graph image (PNG)... */
+    MENU_QUIT,             /* File: Quit, as closing the panel */
+    MENU_VIEW_RAW,         /* View: the three views of PANEL_SOURCE, in its order */
+    MENU_VIEW_NORM,
+    MENU_VIEW_ADJUST,
+    MENU_HELP_KEYS, /* Help: Keyboard shortcuts */
+    MENU_HELP_ABOUT /* Help: About */
+};
+
 extern int panel;          /* handle of the main panel; written by WinMain */
 extern char proj_dir[260]; /* data directory of the program; written by WinMain */
 extern char doc_dir[260];  /* directory the file dialogs open in (writable); WinMain */
@@ -55,6 +70,8 @@ extern int quitting;       /* 1 once the operator closed the panel; written by C
 
 extern const CallbackEntry cbfTable[]; /* every CBF_ callback by name */
 extern const int cbfTableLen;
+extern const MenuEntry menuTable[]; /* the main panel's menu bar: File, View, Help */
+extern const int menuTableLen;
 
 /* Program entry: start-up, event loop, shutdown. 0 after a normal close, -1 when the
 ** run-time or the panel cannot be loaded (nothing shown then). */
@@ -64,6 +81,10 @@ int WinMain(int argc, char *argv[]);
 void InitVars(void);
 
 int CBF_P(int panel, int event, void *callbackData, int eventData1, int eventData2);
+/* File: Quit, as the operator's close of the panel. */
+void CBF_MenuQuit(int panel, int menuItem);
+/* Help: the keyboard shortcuts and the program's name and version, each in a popup. */
+void CBF_MenuHelp(int panel, int menuItem);
 
 } // namespace vr
 

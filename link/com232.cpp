@@ -79,7 +79,8 @@ void InitRS232(int port)
 void CheckComLine(void)
 {
     static const unsigned char lineOk[AnzLineCheck] = {0xAA, 0x02, 0x00};
-    if (ReadExchange(7, AnzLineCheck) == 1 && std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
+    if (ReadExchange(CmdLineCheck, AnzLineCheck) == 1 &&
+        std::memcmp(szReadBuf, lineOk, AnzLineCheck) == 0) {
         ShowStatus(szLineOk);
         GetPara();
     } else {
@@ -177,7 +178,7 @@ int ReadExchange(unsigned char command, int replyLen)
 {
     // Flush first: a late reply to an earlier request would be taken for this one. The line
     // check follows the port set-up, which has just flushed both queues.
-    if (command != 7) {
+    if (command != CmdLineCheck) {
         FlushInQ(com);
         FlushOutQ(com);
     }
@@ -186,26 +187,37 @@ int ReadExchange(unsigned char command, int replyLen)
     ComWrt(com, szWriteBuf, FrameLen);
     tstart = Timer();
     int n;
+    // Each pass sleeps until an event, the limit or the complete reply: nothing runs while the
+    // bytes are on the line, and Stop or the last byte ends the pass at once.
     do {
-        ProcessSystemEvents();
+        ProcessSystemEventsUntil(tstart + ReplyLimit, com, replyLen);
         n = GetInQLen(com);
-        if (command == 5 && poll == 0) return -1;
+        if (command == CmdReadData && poll == 0) return -1;
         tdiff = Timer() - tstart;
     } while (tdiff <= ReplyLimit && n < replyLen);
+    return ReadReply(n, replyLen);
+}
+
+int ReadReply(int queued, int replyLen)
+{
     // A queue count of zero or less reads nothing and fails like a short reply.
-    nBytesR = n > 0 ? ComRd(com, szReadBuf, n) : 0;
+    nBytesR = queued > 0 ? ComRd(com, szReadBuf, queued) : 0;
     return nBytesR == replyLen ? 1 : 0;
 }
 
 void SettleWait(void)
 {
-    const double wait = target == EEPROM ? 1.5 : 0.1;
+    WaitSeconds(target == EEPROM ? 1.5 : 0.1);
+}
+
+void WaitSeconds(double seconds)
+{
     tstart = Timer();
     tdiff = 0.0;
     do {
-        ProcessSystemEvents();
+        ProcessSystemEventsUntil(tstart + seconds, 0, 0);
         tdiff = Timer() - tstart;
-    } while (tdiff < wait);
+    } while (tdiff < seconds);
 }
 
 void TimeoutReport(void)

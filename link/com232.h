@@ -15,6 +15,17 @@ enum { AnzData = 9 };  /* bytes in the data packet databuf */
 enum { FrameLen = AnzPara + 2, ComQueueLen = 1024 };
 enum { AnzJump = 16, AnzLineCheck = 3 }; /* reply lengths of the jump buffer and line check */
 
+/* Command codes, byte 1 of a frame, with the reply each awaits. */
+enum {
+    CmdWriteRam = 1,    /* the packet into the sensor's RAM; no reply */
+    CmdWriteEeprom = 2, /* the packet into the sensor's EEPROM; no reply */
+    CmdReadRam = 3,     /* the packet from RAM; AnzPara bytes */
+    CmdReadEeprom = 4,  /* the packet from EEPROM; AnzPara bytes */
+    CmdReadData = 5,    /* one measurement packet; AnzData bytes */
+    CmdReadJump = 6,    /* the jump buffer; AnzJump bytes */
+    CmdLineCheck = 7    /* line check; AnzLineCheck bytes, AA 02 00 */
+};
+
 extern int com;             /* COM port number in use, 1 at start; InitVars, CBF_EditConnect */
 extern int ret;             /* result of the last port open, negative: the error code; InitRS232 */
 extern char szStatus[64];   /* text for PANEL_STATUS; InitVars, InitRS232, CheckComLine */
@@ -58,17 +69,24 @@ void GetRxBufData(void); /* szReadBuf[0..8] into databuf */
 int BeginSensorOp(void);
 void EndSensorOp(void); /* busy cleared, the normal pointer */
 
-/* Writing exchange for order (1 or 2): frame written, TIMEOUT report unless 17 accepted.
-** Returns 1 when all 17 bytes were accepted. */
+/* Writing exchange for CmdWriteRam or CmdWriteEeprom: order set, the frame built and
+** written, the TIMEOUT report unless all 17 bytes were accepted. Returns 1 when they were. */
 int WriteExchange(unsigned char command);
-/* Reading exchange: flushes both queues (unless command 7), writes the frame for `command`,
-** waits up to 3.0 s from the write for `replyLen` queued bytes while processing events,
-** then reads what is queued into szReadBuf (count in nBytesR). Command 5 also ends at once
-** when poll is found 0 in the wait: returns -1 then, nothing read, no report. Returns 1 when
-** exactly replyLen bytes were read, 0 otherwise (the caller reports). */
+/* Reading exchange: flushes both queues (unless CmdLineCheck), sets order, writes the frame
+** for `command`, waits up to 3.0 s from the write for `replyLen` queued bytes while
+** processing events, then takes the reply with ReadReply. CmdReadData also ends at once when
+** poll is found 0 in the wait: returns -1 then, nothing read, no report. Otherwise returns
+** ReadReply's result (the caller reports a failure). */
 int ReadExchange(unsigned char command, int replyLen);
+/* Reads the `queued` bytes the last look at the input queue found into szReadBuf (count in
+** nBytesR; a count of zero or less reads nothing). Returns 1 when exactly replyLen bytes
+** were read, 0 otherwise: a short, missing or long reply. */
+int ReadReply(int queued, int replyLen);
 /* Waits 1.5 s when target is EEPROM, else 0.1 s, processing events at least once. */
 void SettleWait(void);
+/* Waits `seconds` from now, processing events on every pass and at least once; tstart and
+** tdiff time the wait. */
+void WaitSeconds(double seconds);
 /* "TIMEOUT" into the status line and the modal "INFO" popup with InfoTimeout. */
 void TimeoutReport(void);
 

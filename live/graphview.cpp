@@ -9,6 +9,7 @@ namespace vr
 {
 
 int source;
+int graphshown = PANEL_STRIPCHART;
 
 static const int BarHeight = 150;
 static const int ColourEdge = 0x0000FF, ColourWindow = 0xFF0000;
@@ -32,6 +33,9 @@ void DispVis(void)
     for (int shown = 0; shown <= 1; shown++) // every hide before every show
         for (const auto &v : viewControls)
             if (v.shown[source] == shown) SetCtrlAttribute(panel, v.control, ATTR_VISIBLE, shown);
+    graphshown = source == 2 ? PANEL_GRAPH_ADJ : PANEL_STRIPCHART;
+    for (int view = 0; view <= 2; view++) // the View menu's check marks follow the selector
+        SetMenuBarAttribute(panel, MENU_VIEW_RAW + view, ATTR_CHECKED, view == source);
     // Raw view: traces 1 and 2 (DAT0, DAT1); NORM view: 3 to 5 (NORM, threshold,
     // hysteresis). The adjustment view leaves the traces as they are.
     if (source != 2)
@@ -43,12 +47,7 @@ void DispVis(void)
 void ShowGraph(void)
 {
     if (source == 2) {
-        tstart = Timer();
-        tdiff = 0.0;
-        while (AdjustWait > tdiff) {
-            ProcessSystemEvents();
-            tdiff = Timer() - tstart;
-        }
+        WaitSeconds(AdjustWait);
         int edge = 0, win = 0;
         GetCtrlVal(panel, PANEL_EDGE, &edge);
         GetCtrlVal(panel, PANEL_WIN, &win);
@@ -73,6 +72,12 @@ int CBF_SelectSource(int, int, int event, void *, int, int)
     if (event == EVENT_COMMIT) DispVis();
     if (event == EVENT_RIGHT_CLICK) ShowHelp(InfoSelectSource);
     return 0;
+}
+
+void CBF_MenuView(int, int menuItem)
+{
+    SetCtrlVal(panel, PANEL_SOURCE, menuItem - MENU_VIEW_RAW);
+    DispVis();
 }
 
 } // namespace vr

@@ -12,25 +12,27 @@ namespace vr
 {
 
 unsigned char jumpbuf[AnzJump];
+unsigned char jumpthreshold;
 
 static const int ColourValues = 0x0000FF, ColourThreshold = 0x000000;
 
 void GetJmpBuf(void)
 {
     poll = 0;
-    order = 6;
-    if (ReadExchange(order, AnzJump) != 1) {
+    if (ReadExchange(CmdReadJump, AnzJump) != 1) {
         TimeoutReport();
         return;
     }
     unsigned char reference[AnzJump];
     GetCtrlVal(panel, PANEL_THRESHOLD, &threshold);
+    jumpthreshold = threshold;
     std::memcpy(jumpbuf, szReadBuf, AnzJump);
     std::memset(reference, threshold, AnzJump);
     DeleteGraphPlot(panel, PANEL_GRAPH_JUMPBUF, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
     SetCtrlAttribute(panel, PANEL_GRAPH_ADJ, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
     SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+    graphshown = PANEL_GRAPH_JUMPBUF;
     PlotY(panel, PANEL_GRAPH_JUMPBUF, jumpbuf, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,
           ColourValues);
     PlotY(panel, PANEL_GRAPH_JUMPBUF, reference, AnzJump, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1,

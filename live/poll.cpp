@@ -31,24 +31,35 @@ static const int PauseMs = 50; /* pause between two polling cycles */
 
 void GetData(void)
 {
-    order = 5;
     poll = 1;
     DispVis();
     while (poll == 1) {
-        const int r = ReadExchange(order, AnzData);
-        if (r < 0) return; // stopped while waiting for the reply
+        const int r = ReadExchange(CmdReadData, AnzData);
+        if (r < 0) return;     // stopped while waiting for the reply
+        double recorded = 0.0; // seconds the recording's line took
         if (r == 1) {
-            GetRxBufData();
-            CopyDatatoVars();
-            SetPanelData();
-            ShowGraph();
+            TakeDataReply();
+            const double start = Timer();
+            RecordData();
+            recorded = Timer() - start;
         } else {
             TimeoutReport();
             poll = 0;
         }
         ProcessSystemEvents();
-        Sleep(PauseMs);
+        // The line's way to the disk (a few milliseconds for the sync) is taken out of the
+        // pause, so that a recording does not lengthen the cycle; the sensor still has the
+        // pause, to the millisecond, between its reply and the next request.
+        Sleep(PauseMs - static_cast<int>(recorded * 1000.0 + 0.5));
     }
+}
+
+void TakeDataReply(void)
+{
+    GetRxBufData();
+    CopyDatatoVars();
+    SetPanelData();
+    ShowGraph();
 }
 
 void CopyDatatoVars(void)

@@ -50,6 +50,9 @@ unsigned char RawToPercent(unsigned char raw); /* 100*(46-raw)/46; raw above 46 
 /* Transfers. */
 void SendPara(void); /* clears poll; panel -> pp; command 1 (RAM) or 2 (EEPROM) */
 void GetPara(void);  /* clears poll; command 3 (RAM, also FILE) or 4 (EEPROM) into panel */
+/* Success steps of a parameter read: the reply in szReadBuf into pp, the variables and the
+** panel, the dimming and the dead-time ring re-derived. */
+void TakeParaReply(void);
 
 /* Files: the dialog, then save or load; failures reported in a popup. */
 void SendParaToFile(void);

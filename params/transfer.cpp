@@ -55,25 +55,27 @@ int CBF_SelectFILE(int pan, int control, int event, void *, int, int)
 void SendPara(void)
 {
     poll = 0;
-    order = target == RAM ? 1 : 2;
     GetPanelValues();
     CopyVarsToPP();
-    WriteExchange(order);
+    WriteExchange(target == RAM ? CmdWriteRam : CmdWriteEeprom);
 }
 
 void GetPara(void)
 {
     poll = 0;
     // With FILE selected (a port set-up's line check) the sensor's RAM is read, as at start-up.
-    order = target == EEPROM ? 4 : 3;
-    if (ReadExchange(order, AnzPara) == 1) {
-        GetRxBufPara();
-        CopyPPtoVars();
-        SetPanelValues();
-        InitPanelValues();
-    } else {
+    if (ReadExchange(target == EEPROM ? CmdReadEeprom : CmdReadRam, AnzPara) == 1)
+        TakeParaReply();
+    else
         TimeoutReport();
-    }
+}
+
+void TakeParaReply(void)
+{
+    GetRxBufPara();
+    CopyPPtoVars();
+    SetPanelValues();
+    InitPanelValues();
 }
 
 int CBF_ButtonSend(int, int, int event, void *, int, int)

@@ -1,20 +1,30 @@
-/* events.cpp: starting the run-time, the event loop and nested event processing, the
-** seconds timer, sleeping, and the program's data and document directories.
+/* events.cpp: starting the run-time, the event loop and nested event processing with the
+** waits that sleep until an event, their deadline or a complete reply, the seconds timer,
+** sleeping, and the program's data and document directories.
 */
 #include "qtpanel.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSerialPort>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/timerfd.h>
+#endif
 
 namespace
 {
@@ -55,6 +65,71 @@ void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &
     std::fflush(stderr);
     _exit(255);
 }
+
+/* The wake of a wait at its deadline, through a timer descriptor with nanosecond resolution
+** where the system has one: the toolkit's timers count in whole milliseconds, and the
+** dispatcher's sleep may come later still. */
+class DeadlineWake : public QObject
+{
+  public:
+    explicit DeadlineWake(QObject *parent) : QObject(parent)
+    {
+#ifdef Q_OS_LINUX
+        fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (fd >= 0) {
+            auto *wake = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+            connect(wake, &QSocketNotifier::activated, this, [this] {
+                quint64 expirations;
+                pending = false;
+                if (read(fd, &expirations, sizeof expirations) < 0) return;
+            });
+            return;
+        }
+#endif
+        timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this] { pending = false; });
+    }
+    ~DeadlineWake() override
+    {
+#ifdef Q_OS_LINUX
+        if (fd >= 0) close(fd);
+#endif
+    }
+
+    /* The dispatcher wakes at Timer() = deadline at the latest. A wake already set for the
+    ** same deadline stays; one set for another deadline is replaced (and one left from an
+    ** earlier wait wakes the dispatcher once, which ends no more than a pass). */
+    void arm(double deadline)
+    {
+        if (pending && armedFor == deadline) return;
+        armedFor = deadline;
+        const double rest = deadline - Timer();
+        if (timer) {
+            timer->start(rest > 0 ? int(std::ceil(rest * 1000)) : 0);
+            pending = true;
+            return;
+        }
+#ifdef Q_OS_LINUX
+        // Rounded up, so that the wake never comes before the deadline; 1 ns for a deadline
+        // already passed (a zero time would disarm).
+        const long long ns = rest > 0 ? static_cast<long long>(std::ceil(rest * 1e9)) : 1;
+        itimerspec spec{};
+        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        pending = timerfd_settime(fd, 0, &spec, nullptr) == 0;
+#endif
+    }
+
+  private:
+    double armedFor = 0;     /* the deadline of the wake set */
+    bool pending = false;    /* a wake is set and has not come */
+    QTimer *timer = nullptr; /* the deadline where there is no timer descriptor */
+#ifdef Q_OS_LINUX
+    int fd = -1; /* timer descriptor of the deadline */
+#endif
+};
 
 } // namespace
 
@@ -135,21 +210,32 @@ int QuitUserInterface(int returnCode)
 
 int ProcessSystemEvents(void)
 {
-    enum { WakeBoundMs = 4 };
     if (!QCoreApplication::instance()) return -1;
-    // Dispatch what is pending; if nothing is, sleep in the event dispatcher until an event
-    // arrives, bounded by a precise timer. A plain processEvents() here would make every wait
-    // loop spin a core at 100 %. Serial data and the operator's input wake the dispatcher at
-    // once, so the bound only sets how far a timed wait (settle, reply limit) may overrun:
-    // 4 ms costs about 1.6 % of a core while polling, 1 ms about 2.7 % (bench_polling).
-    static QTimer *wake = nullptr;
-    if (!wake) {
-        wake = new QTimer(QCoreApplication::instance());
-        wake->setSingleShot(true);
-        wake->setTimerType(Qt::PreciseTimer);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return 0;
+}
+
+int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes)
+{
+    if (!QCoreApplication::instance()) return -1;
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    static QPointer<DeadlineWake> wake;
+    if (!wake) wake = new DeadlineWake(QCoreApplication::instance());
+    QSerialPort *serial = port > 0 && awaitedBytes > 0 ? openSerialPort(port) : nullptr;
+    const int missing = serial ? awaitedBytes - int(serial->bytesAvailable()) : 0;
+    if (Timer() >= deadline || (serial && missing <= 0)) {
+        dispatcher->processEvents(QEventLoop::AllEvents);
+        return 0;
     }
-    wake->start(WakeBoundMs);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // One pass of the dispatcher that may block: it dispatches what is pending without
+    // sleeping, else sleeps until the next event, so a callback it runs (Stop) ends the pass
+    // at once. A pass that only looks first would cost a second pass per wait. The device
+    // holds back the bytes that leave the reply short, so that the byte that completes it is
+    // the event, not each byte before it.
+    if (serial) setReadThreshold(port, missing);
+    wake->arm(deadline);
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (serial) setReadThreshold(port, 0);
     return 0;
 }
 
@@ -162,6 +248,12 @@ double Timer(void)
 
 void Sleep(int milliseconds)
 {
+#ifdef Q_OS_LINUX
+    // The system lets a sleep of this thread end up to 50 us late by default, to gather
+    // wake-ups; the polling pause is part of every cycle, so it asks for the exact time.
+    static const bool exact = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    Q_UNUSED(exact);
+#endif
     if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 

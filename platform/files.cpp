@@ -1,6 +1,8 @@
-/* files.cpp: the array files. Arrays of unsigned bytes are kept as text: one line, each value
-** in decimal, right-aligned in a field of the given width (4 to 16 characters, so that a
-** space always separates two values), for example "   7 255   0\n".
+/* files.cpp: the array files, text files saved whole and line files that grow a line at a
+** time. Arrays of unsigned bytes are kept as text: one line, each value in decimal,
+** right-aligned in a field of the given width (4 to 16 characters, so that a space always
+** separates two values), for example "   7 255   0\n". Divisions: errors and atomic saves;
+** array files; text and line files.
 */
 #include "qtpanel.h"
 
@@ -9,6 +11,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,12 +69,65 @@ bool keepAttributes(QSaveFile &file, const QString &name)
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
+/* Writes all of `bytes` to an unbuffered file; returns the number written, and when that
+** falls short the reason in *reason. */
+qint64 writeAll(QFileDevice &file, const QByteArray &bytes, QString *reason)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        // A write the disk cuts short returns the part written; the next one gives the reason.
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0) {
+            *reason = file.errorString();
+            break;
+        }
+        written += n;
+    }
+    return written;
+}
+
 } // namespace
+
+/* ---- Errors and atomic saves --------------------------------------------------------- */
 
 void vrplatform::setFileErrorText(const QString &text)
 {
     lastError = text.toLocal8Bit();
 }
+
+int vrplatform::saveAtomically(const QString &name, const QByteArray &bytes)
+{
+    /* The new contents go to a temporary file that replaces the old one only once it has
+    ** been written in full; a failure on the way leaves the old file as it was. */
+    QSaveFile file(name);
+    /* Unbuffered, so that every write reports what reached the disk: a buffered write that
+    ** the disk cuts short (full disk, size limit) would otherwise go unnoticed and commit a
+    ** truncated file. */
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(FileOpenFailed,
+                    QStringLiteral("cannot create the file: ") + file.errorString());
+    if (!keepAttributes(file, name)) {
+        file.cancelWriting();
+        return fail(FileWriteFailed,
+                    QStringLiteral("cannot give the new file the permissions of the old one"));
+    }
+    QString reason;
+    const qint64 written = writeAll(file, bytes, &reason);
+    if (written < bytes.size()) {
+        file.cancelWriting();
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
+                                                    "written): %3")
+                                         .arg(written)
+                                         .arg(bytes.size())
+                                         .arg(reason));
+    }
+    if (!file.commit())
+        return fail(FileWriteFailed, QStringLiteral("cannot save the file: ") + file.errorString());
+    lastError.clear();
+    return 0;
+}
+
+/* ---- Array files ---------------------------------------------------------------------- */
 
 int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, int numElements,
                 int numGroups, int, int, int, int fieldWidth, int fileType, int fileAction)
@@ -87,39 +146,7 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
         text += QByteArray::number(array[i]).rightJustified(width, ' ');
     text += '\n';
 
-    /* The new contents go to a temporary file that replaces the old one only once it has
-    ** been written in full; a failure on the way leaves the old file as it was. */
-    const QString name = QString::fromLocal8Bit(fileName);
-    QSaveFile file(name);
-    /* Unbuffered, so that every write reports what reached the disk: a buffered write that
-    ** the disk cuts short (full disk, size limit) would otherwise go unnoticed and commit a
-    ** truncated file. */
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(FileOpenFailed,
-                    QStringLiteral("cannot create the file: ") + file.errorString());
-    if (!keepAttributes(file, name)) {
-        file.cancelWriting();
-        return fail(FileWriteFailed,
-                    QStringLiteral("cannot give the new file the permissions of the old one"));
-    }
-    qint64 written = 0;
-    while (written < text.size()) {
-        const qint64 n = file.write(text.constData() + written, text.size() - written);
-        if (n <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes "
-                                                        "written): %3")
-                                             .arg(written)
-                                             .arg(text.size())
-                                             .arg(reason));
-        }
-        written += n;
-    }
-    if (!file.commit())
-        return fail(FileWriteFailed, QStringLiteral("cannot save the file: ") + file.errorString());
-    lastError.clear();
-    return 0;
+    return vrplatform::saveAtomically(QString::fromLocal8Bit(fileName), text);
 }
 
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
@@ -220,4 +247,85 @@ int GetFileReadOnly(const char *fileName)
     const auto anyWrite =
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return info.isFile() && info.isWritable() && !(info.permissions() & anyWrite) ? 1 : 0;
+}
+
+/* ---- Text and line files ---------------------------------------------------------------- */
+
+namespace
+{
+
+enum { MaxLineFiles = 4 };
+std::unique_ptr<QFile> lineFiles[MaxLineFiles]; /* open line files by handle */
+
+QFile *lineFile(int handle)
+{
+    return handle >= 0 && handle < MaxLineFiles ? lineFiles[handle].get() : nullptr;
+}
+
+/* Waits until the file's data written so far is on the disk. */
+bool syncToDisk(QFile *file)
+{
+#ifdef Q_OS_LINUX
+    return fdatasync(file->handle()) == 0;
+#else
+    return fsync(file->handle()) == 0;
+#endif
+}
+
+} // namespace
+
+int SaveTextFile(const char *fileName, const char *text, std::size_t length)
+{
+    if (!fileName || !*fileName || !text)
+        return fail(FileBadArgument, QStringLiteral("no file name or no data"));
+    return vrplatform::saveAtomically(QString::fromLocal8Bit(fileName),
+                                      QByteArray(text, qsizetype(length)));
+}
+
+int OpenLineFile(const char *fileName)
+{
+    if (!fileName || !*fileName) return fail(FileBadArgument, QStringLiteral("no file name"));
+    int handle = 0;
+    while (handle < MaxLineFiles && lineFiles[handle])
+        handle++;
+    if (handle == MaxLineFiles)
+        return fail(FileBadArgument, QStringLiteral("too many line files open"));
+    auto file = std::make_unique<QFile>(QString::fromLocal8Bit(fileName));
+    // Unbuffered: each line goes to the system as it is written, none waits in a buffer.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return fail(FileOpenFailed,
+                    QStringLiteral("cannot create the file: ") + file->errorString());
+    lineFiles[handle] = std::move(file);
+    lastError.clear();
+    return handle;
+}
+
+int WriteLine(int handle, const char *line)
+{
+    QFile *file = lineFile(handle);
+    if (!file || !line) return fail(FileBadArgument, QStringLiteral("the file is not open"));
+    const QByteArray bytes = QByteArray(line) + '\n';
+    const qint64 start = file->pos();
+    QString reason;
+    const qint64 written = writeAll(*file, bytes, &reason);
+    if (written < bytes.size()) {
+        if (written > 0 && file->resize(start)) file->seek(start); // no partial line stays
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file (%1 of %2 bytes of "
+                                                    "a line written): %3")
+                                         .arg(written)
+                                         .arg(bytes.size())
+                                         .arg(reason));
+    }
+    if (!syncToDisk(file))
+        return fail(FileWriteFailed, QStringLiteral("cannot write the file to the disk: ") +
+                                         QString::fromLocal8Bit(std::strerror(errno)));
+    lastError.clear();
+    return 0;
+}
+
+int CloseLineFile(int handle)
+{
+    if (!lineFile(handle)) return 0;
+    lineFiles[handle].reset();
+    return 0;
 }

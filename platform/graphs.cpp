@@ -1,18 +1,24 @@
 /* graphs.cpp: graphs and strip charts on Qt Charts: plots of byte arrays (lines and steps),
-** the scrolling five-trace strip chart, plot deletion, trace visibility and the read-back
-** used by checks. Divisions: chart set-up; graphs; strip charts; read-back.
+** the scrolling five-trace strip chart, plot deletion, trace visibility, the picture of a
+** chart as a PNG file and the read-back used by checks. Divisions: chart set-up; strip chart
+** drawing; graphs; strip charts; pictures; read-back.
 */
 #include "probe.h"
 #include "qtpanel.h"
 
+#include <QBuffer>
+#include <QPixmap>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsObject>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QList>
+#include <QPainter>
 #include <QPointF>
+#include <QPolygonF>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -41,6 +47,8 @@ struct Plot {
 
 /* What the platform keeps per chart control. Plots deleted from a graph go to `spare` and
 ** are reused by the next PlotY, so redrawing a graph every cycle creates no chart items. */
+class StripLayer;
+
 struct Chart {
     QChart *chart = nullptr;
     QValueAxis *x = nullptr;
@@ -52,6 +60,7 @@ struct Chart {
     std::vector<QLineSeries *> spare;
     QLineSeries *traces[StripTraces] = {};
     QList<double> traceValues[StripTraces]; // strip charts: the last points of each trace
+    StripLayer *layer = nullptr;            // strip charts: draws the traces
 };
 
 std::map<QChartView *, std::unique_ptr<Chart>> charts;
@@ -76,6 +85,216 @@ int pointsPerScreen(QChartView *view)
     QVariant v = view->property("vrPointsPerScreen");
     if (!v.isValid()) v = view->property("pointsPerScreen"); // the panel file's start value
     return v.isValid() && v.toInt() >= 2 ? v.toInt() : DefaultPointsPerScreen;
+}
+
+/* ---- Strip chart drawing ------------------------------------------------------------- */
+
+/* The traces of a strip chart, drawn over its plot area as one polyline per visible trace, in
+** the trace's series pen and in the order of the chart's series (a later one on top). The
+** series stay in the chart, without points, for their pens, visibility and legend: a series
+** given points would be outlined anew (for hit tests) whenever they change, and drawn segment
+** by segment, for several times the cost of the polyline. A change repaints only the band
+** of the plot area that the traces changed cover, before and after. */
+class StripLayer : public QGraphicsObject
+{
+  public:
+    explicit StripLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
+    {
+        setZValue(SeriesZValue);
+        connect(c.chart, &QChart::plotAreaChanged, this, [this] { prepareGeometryChange(); });
+    }
+    QRectF boundingRect() const override { return c.chart->plotArea(); }
+
+    /* Repaints trace t where it was and where it is, if its values or its visibility
+    ** changed since it was drawn. */
+    void refresh(int t)
+    {
+        const bool shown = c.traces[t]->isVisible();
+        if (shown == drawnShown[t] && (!shown || c.traceValues[t] == drawn[t])) return;
+        const QRectF dirty = band(drawn[t], drawnShown[t]).united(band(c.traceValues[t], shown));
+        if (!dirty.isEmpty()) update(dirty); // an empty rectangle would stand for the whole item
+        drawn[t] = shown ? c.traceValues[t] : QList<double>();
+        drawnShown[t] = shown;
+    }
+    /* Everything anew: the axes' ranges changed. */
+    void refreshAll()
+    {
+        for (int t = 0; t < StripTraces; t++) {
+            drawn[t] = c.traces[t]->isVisible() ? c.traceValues[t] : QList<double>();
+            drawnShown[t] = c.traces[t]->isVisible();
+        }
+        update();
+    }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        const QRectF area = c.chart->plotArea();
+        if (!scaled(area)) return;
+        // Half a pixel more, so that a line along an edge of the area is drawn whole.
+        painter->save();
+        painter->setClipRect(area.adjusted(-0.5, -0.5, 0.5, 0.5));
+        for (QAbstractSeries *s : c.chart->series())
+            for (int t = 0; t < StripTraces; t++) {
+                if (s != c.traces[t] || !drawnShown[t]) continue;
+                // The inner points of a level stretch are left out: the line from its first
+                // point to its last covers the same pixels at a fraction of the cost.
+                const QList<double> &v = drawn[t];
+                points.clear();
+                for (int i = 0; i < v.size(); i++)
+                    if (i == 0 || i == v.size() - 1 || v[i] != v[i - 1] || v[i] != v[i + 1])
+                        points.append(QPointF(xAt(area, i), yAt(area, v[i])));
+                drawThick(painter, c.traces[t]->pen());
+            }
+        painter->restore();
+    }
+
+  private:
+    enum { SeriesZValue = 4 }; /* where the chart puts its series: above grid and axes */
+
+    /* The points in `pen`, drawn as one-pixel lines side by side as wide as the pen: a pen
+    ** wider than one pixel is outlined (stroked) anew for every line drawn, at about ten times
+    ** the cost of the one-pixel lines that cover the same pixels. Dashes keep their length. */
+    void drawThick(QPainter *painter, QPen pen)
+    {
+        const int width = std::max(1, qRound(pen.widthF()));
+        if (pen.style() != Qt::SolidLine && pen.style() != Qt::NoPen) {
+            QList<qreal> dashes = pen.dashPattern();
+            for (qreal &d : dashes)
+                d *= width;
+            pen.setDashPattern(dashes);
+        }
+        pen.setWidth(0); // one device pixel, drawn by the fast line rasterizer
+        painter->setPen(pen);
+        for (int k = 0; k < 2 * width - 1; k++) {
+            const QPointF offset = k < width ? QPointF(k, 0) : QPointF(0, k - width + 1);
+            points.translate(offset);
+            painter->drawPolyline(points);
+            points.translate(-offset);
+        }
+    }
+
+    bool scaled(const QRectF &area) const
+    {
+        return !area.isEmpty() && c.x->max() > c.x->min() && c.y->max() > c.y->min();
+    }
+    double xAt(const QRectF &area, double x) const
+    {
+        return area.left() + (x - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+    }
+    double yAt(const QRectF &area, double y) const
+    {
+        return area.bottom() - (y - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+    }
+    /* The part of the plot area that values v cover drawn across its whole width, with room
+    ** for the pen; empty when not shown. */
+    QRectF band(const QList<double> &v, bool shown) const
+    {
+        const QRectF area = c.chart->plotArea();
+        if (!shown || v.isEmpty() || !scaled(area)) return QRectF();
+        const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+        QRectF r(QPointF(area.left(), yAt(area, *hi)), QPointF(area.right(), yAt(area, *lo)));
+        return r.adjusted(-2, -2, 2, 2).intersected(area.adjusted(-2, -2, 2, 2));
+    }
+
+    Chart &c;
+    QList<double> drawn[StripTraces];  /* the values each trace is drawn with */
+    bool drawnShown[StripTraces] = {}; /* whether each trace is drawn */
+    QPolygonF points;                  /* one trace's points, reused */
+};
+
+/* The grid of a strip chart, painted from a picture made once for the plot area's size and
+** the axes' ranges, in place of the chart's own grid lines: the traces' changes repaint most
+** of the plot area every cycle, and the two dozen grid lines drawn pixel by pixel there cost
+** more than all the traces. Lines at the axes' ticks in the axes' grid pens, as the chart
+** draws them, on the chart's background, under the axis lines and the traces. */
+class GridLayer : public QGraphicsObject
+{
+  public:
+    explicit GridLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
+    {
+        setZValue(GridZValue);
+        for (QValueAxis *axis : {c.x, c.y}) {
+            pens.push_back(axis->gridLinePen());
+            axis->setGridLineVisible(false);
+            connect(axis, &QValueAxis::rangeChanged, this, [this] { picture = QPixmap(); });
+        }
+        connect(c.chart, &QChart::plotAreaChanged, this, [this] {
+            prepareGeometryChange();
+            picture = QPixmap();
+        });
+    }
+    QRectF boundingRect() const override { return c.chart->plotArea(); }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+    {
+        const QRect at = c.chart->plotArea().toAlignedRect();
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        if (at.isEmpty()) return;
+        if (picture.isNull() || picture.devicePixelRatioF() != ratio) draw(at, ratio);
+        painter->drawPixmap(at.topLeft(), picture);
+    }
+
+  private:
+    enum { GridZValue = 2 }; /* where the chart puts its grid: under the axes and series */
+
+    /* The ticks of `axis` within its range, as values. */
+    static QList<double> ticks(const QValueAxis *axis)
+    {
+        QList<double> v;
+        const double lo = axis->min(), hi = axis->max(), span = hi - lo;
+        if (!(span > 0)) return v;
+        if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() > 0) {
+            const double step = axis->tickInterval();
+            for (double t = axis->tickAnchor() + std::ceil((lo - axis->tickAnchor()) / step) * step;
+                 t <= hi + span * 1e-9; t += step)
+                v.append(t);
+        } else {
+            for (int i = 0, n = std::max(axis->tickCount(), 2); i < n; i++)
+                v.append(lo + i * span / (n - 1));
+        }
+        return v;
+    }
+
+    void draw(const QRect &at, qreal ratio)
+    {
+        picture = QPixmap(at.size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(c.chart->backgroundBrush().color()); // opaque: copied, not blended
+        QPainter p(&picture);
+        p.translate(-at.topLeft());
+        const QRectF area = c.chart->plotArea();
+        p.setPen(pens[0]);
+        for (double t : ticks(c.x)) {
+            const double x =
+                area.left() + (t - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        }
+        p.setPen(pens[1]);
+        for (double t : ticks(c.y)) {
+            const double y =
+                area.bottom() - (t - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+            p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        }
+    }
+
+    Chart &c;
+    std::vector<QPen> pens; /* grid pens of the x and the y axis */
+    QPixmap picture;        /* the grid over the plot area; null: to be made */
+};
+
+/* Grid and axis lines one device pixel wide whatever the scale (a cosmetic pen): they look as
+** with a pen of width 1, but a line of width 1 is outlined anew (stroked) every time the view
+** looks for the lines it has to repaint. */
+void thinLines(Chart &c)
+{
+    for (QValueAxis *axis : {c.x, c.y}) {
+        QPen pen = axis->gridLinePen();
+        pen.setWidthF(0);
+        axis->setGridLinePen(pen);
+        pen = axis->linePen();
+        pen.setWidthF(0);
+        axis->setLinePen(pen);
+    }
 }
 
 /* A list property of the panel file ("a,b,c"), one entry per trace or plot. */
@@ -119,9 +338,19 @@ Chart *setUp(QChartView *view)
     c->chart->setAnimationOptions(QChart::NoAnimation);
     c->chart->legend()->setAlignment(Qt::AlignTop);
     c->chart->setBackgroundRoundness(0);
+    // Plain white: the theme's white-to-white gradient is computed anew, in worker threads, at
+    // every repaint.
+    c->chart->setBackgroundBrush(QBrush(Qt::white));
     c->chart->setMargins(QMargins(4, 4, 4, 4));
     c->chart->setTitle(view->property("title").toString());
     view->setRenderHint(QPainter::Antialiasing, false);
+    // Every item of the chart sets the pen and brush it draws with, and none draws outside
+    // its bounds: the view need not save the painter's state for each item, nor widen what
+    // it repaints for antialiasing.
+    view->setOptimizationFlags(QGraphicsView::DontSavePainterState |
+                               QGraphicsView::DontAdjustForAntialiasing);
+    view->viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    view->viewport()->setAutoFillBackground(false);
 
     const QString kind = view->property("chartKind").toString();
     c->x = kind == QLatin1String("jump") ? new QCategoryAxis(c->chart) : new QValueAxis(c->chart);
@@ -172,7 +401,10 @@ Chart *setUp(QChartView *view)
             c->traces[t]->setPen(tracePen(view, t));
             c->traces[t]->setName(names.value(t).trimmed());
         }
+        c->layer = new StripLayer(*c);
     }
+    thinLines(*c);
+    if (c->strip) new GridLayer(*c);
     Chart *raw = c.get();
     QObject::connect(view, &QObject::destroyed, [view] { charts.erase(view); });
     charts[view] = std::move(c);
@@ -272,10 +504,9 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int)
     if (!c) return -1;
     if (c->strip) {
         // A strip chart has no plots of its own: deleting clears its traces.
-        for (int t = 0; t < StripTraces; t++) {
+        for (int t = 0; t < StripTraces; t++)
             c->traceValues[t].clear();
-            c->traces[t]->clear();
-        }
+        c->layer->refreshAll();
         return 0;
     }
     if (plotHandle == VAL_DELETE_ALL) {
@@ -308,17 +539,18 @@ int PlotStripChart(int panel, int control, const double *y, int n, int start, in
     for (int k = 0; k < n; k++)
         c->traceValues[k % StripTraces].append(y[start + k * (skip + 1)]);
 
-    QList<QPointF> points;
-    points.reserve(screen);
     for (int t = 0; t < StripTraces; t++) {
         QList<double> &v = c->traceValues[t];
         if (v.size() > screen) v.remove(0, v.size() - screen);
-        points.clear();
-        for (int i = 0; i < v.size(); i++)
-            points.append(QPointF(i, v[i]));
-        c->traces[t]->replace(points);
     }
-    if (c->x->max() != screen - 1) c->x->setRange(0, screen - 1);
+    // Only the traces on view are drawn, and only where they changed; a hidden one catches
+    // up when it is shown again.
+    if (c->x->max() != screen - 1) {
+        c->x->setRange(0, screen - 1);
+        c->layer->refreshAll();
+    }
+    for (int t = 0; t < StripTraces; t++)
+        c->layer->refresh(t);
     return 0;
 }
 
@@ -328,7 +560,27 @@ int SetTraceAttribute(int panel, int control, int trace, int attribute, int valu
     if (!c || !c->strip || trace < 1 || trace > StripTraces || attribute != ATTR_TRACE_VISIBLE)
         return -1;
     c->traces[trace - 1]->setVisible(value != 0);
+    c->layer->refresh(trace - 1);
     return 0;
+}
+
+/* ---- Pictures ------------------------------------------------------------------------- */
+
+int SaveCtrlImage(int panel, int control, const char *fileName)
+{
+    Control *ctl = findControl(panel, control);
+    if (!ctl || !fileName || !*fileName) {
+        setFileErrorText(QStringLiteral("no such control or no file name"));
+        return -1;
+    }
+    const QPixmap picture = ctl->widget->grab();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        setFileErrorText(QStringLiteral("cannot make the picture of the control"));
+        return -1;
+    }
+    return saveAtomically(QString::fromLocal8Bit(fileName), png);
 }
 
 /* ---- Read-back ----------------------------------------------------------------------- */

@@ -476,7 +476,14 @@ int writeInt(int panel, int control, int value)
     switch (c->kind) {
     case Kind::Toggle:
     case Kind::Switch: static_cast<QAbstractButton *>(w)->setChecked(value != 0); return 0;
-    case Kind::Numeric: static_cast<QSpinBox *>(w)->setValue(value); return 0;
+    case Kind::Numeric: {
+        // A display written every polling cycle mostly keeps its value: rewriting it would
+        // lay out and repaint its text all the same.
+        auto *box = static_cast<QSpinBox *>(w);
+        if (box->value() != value || box->cleanText() != QString::number(value))
+            box->setValue(value);
+        return 0;
+    }
     case Kind::Ring: selectRingValue(static_cast<QComboBox *>(w), value); return 0;
     case Kind::Text: static_cast<QLineEdit *>(w)->setText(QString::number(value)); return 0;
     case Kind::TextMsg: static_cast<QLabel *>(w)->setText(QString::number(value)); return 0;
@@ -641,7 +648,8 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value)
     }
     case ATTR_POINTS_PER_SCREEN:
         if (c->kind != Kind::Chart || value < 2) return -1;
-        w->setProperty("vrPointsPerScreen", value);
+        if (w->property("vrPointsPerScreen") != QVariant(value)) // set again every cycle
+            w->setProperty("vrPointsPerScreen", value);
         return 0;
     case ATTR_HIGHLIGHTED: {
         // The button's face in the highlight colours: unlike its pressed or checked state,

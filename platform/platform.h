@@ -1,7 +1,7 @@
 /* platform.h: the services the program logic uses for its panel, event loop, popups,
 ** serial port, timer, files and graphs. The one header of platform/ that the logic includes;
-** no Qt type appears here. Implementation files: panel.cpp, events.cpp, popups.cpp,
-** serial.cpp, files.cpp, graphs.cpp. Read-back for tests: probe.h.
+** no Qt type appears here. Implementation files: panel.cpp, menus.cpp, events.cpp,
+** popups.cpp, serial.cpp, files.cpp, graphs.cpp. Read-back for tests: probe.h.
 **
 ** Conventions: every operation returns 0 or more on success and a negative code on failure
 ** unless its comment says otherwise. Colours are 0xRRGGBB. A value, attribute or list item
@@ -64,11 +64,47 @@ int RunUserInterface(void);
 int QuitUserInterface(int returnCode);
 
 /* Dispatches the events pending now, running their callbacks nested in the caller, and
-** returns. When nothing is pending it sleeps until an event arrives, for at most 4 ms, so a
-** wait loop that calls it continuously uses under 2 % of a core instead of all of it; serial
-** data and the operator's input end the sleep at once (within a fraction of a millisecond),
-** so only a timed wait may overrun its time, by at most those 4 ms. */
+** returns. Never sleeps: a loop that calls nothing else runs a core at full load. */
 int ProcessSystemEvents(void);
+/* The event processing of a wait loop. Dispatches the events pending now, like
+** ProcessSystemEvents; if there were none, sleeps until the next event arrives or Timer()
+** reaches `deadline`, and dispatches it. Any event ends the sleep: operator input, a popup,
+** a timer, serial data. With `port` and `awaitedBytes` above 0 it sleeps only while fewer
+** than awaitedBytes bytes are queued on that port (GetInQLen), and on Linux the device holds
+** back the bytes that leave the count short, so that only the byte that completes it wakes
+** the process (GetInQLen counts the held bytes again once the call returns). Returns within a
+** fraction of a millisecond of the event that ends the sleep, and less than 1 ms after the
+** deadline on an idle system; at once, after dispatching, when the deadline has passed or
+** the bytes are queued. A callback it runs may wait in turn. Returns 0, or -1 before
+** InitRunTime. */
+int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes);
+
+/* ---- Menu bar ----------------------------------------------------------------------- */
+
+/* A menu command: the panel whose menu bar it belongs to and the item's identifier. */
+typedef void (*MenuCallbackPtr)(int panel, int menuItem);
+
+/* One row of the program's menu table. Consecutive rows with the same menu title form one
+** menu, menus and items in table order; "&" marks the letter that opens a menu with Alt. */
+struct MenuEntry {
+    const char *menu;         /* menu title, e.g. "&File" */
+    const char *item;         /* item text, or nullptr for a separator line */
+    int id;                   /* item identifier for the menu attributes, > 0; 0 separators */
+    const char *shortcut;     /* key sequence such as "Ctrl+Q", or nullptr */
+    MenuCallbackPtr callback; /* called when the operator chooses the item */
+};
+
+/* Gives a loaded panel a menu bar built from `table`, all items enabled and unchecked, at
+** the top of the panel's layout, above its controls; the panel grows by the bar's height, so
+** the controls keep their room. Returns 0; negative for an unknown panel, a panel without a
+** top-level layout, or one that has a menu bar already. */
+int InstallMenuBar(int panel, const MenuEntry *table, int count);
+
+enum { ATTR_CHECKED = 200 }; /* menu items: int 0/1, the check mark before the item */
+/* Sets ATTR_CHECKED or ATTR_DIMMED (int 0/1) of a menu item; never calls its callback, and
+** the operator's choice of an item never changes its check mark: only the program does.
+** Negative when the panel has no menu bar or no such item. */
+int SetMenuBarAttribute(int panel, int menuItem, int attribute, int value);
 
 /* ---- Control values ----------------------------------------------------------------- */
 
@@ -158,10 +194,12 @@ int ConfirmPopup(const char *title, const char *text);
 
 /* Modal file dialog. Starts in `defaultDir` with `defaultFile` proposed and the filter
 ** `fileTypeList` (for example "*.dat"). With restrictExtension a name typed without the
-** extension gets it. Returns 1 for an existing file, 2 for a new name, 0 for cancel,
-** negative when the path cannot be taken (it does not fit pathCapacity whole) with the reason
-** in GetFileErrorText; on 1 or 2 the full path is in pathOut, NUL-terminated, otherwise
-** pathOut is untouched. */
+** extension gets it. buttonLabel VAL_SAVE_BUTTON makes it a dialog for saving: its button
+** reads "Save" and an existing file is returned only once the operator has confirmed
+** replacing it. Returns 1 for an existing file, 2 for a new name, 0 for cancel, negative
+** when the path cannot be taken (it does not fit pathCapacity whole) with the reason in
+** GetFileErrorText; on 1 or 2 the full path is in pathOut, NUL-terminated, otherwise pathOut
+** is untouched. */
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
                         const char *title, int buttonLabel, int restrictDirectory,
                         int restrictExtension, int allowCancel, int allowMakeDirectory,
@@ -176,7 +214,7 @@ inline int FileSelectPopup(const char *defaultDir, const char *defaultFile,
                                restrictDirectory, restrictExtension, allowCancel,
                                allowMakeDirectory, pathOut, N);
 }
-enum { VAL_OK_BUTTON = 0 };
+enum { VAL_OK_BUTTON = 0, VAL_SAVE_BUTTON = 1 };
 
 /* ---- Time and system ---------------------------------------------------------------- */
 
@@ -297,13 +335,33 @@ int ArrayToFile(const char *fileName, const unsigned char *array, int dataType, 
 ** GetFileErrorText set. */
 int FileToArray(const char *fileName, unsigned char *array, int dataType, int numElements,
                 int numGroups, int dataOrder, int fileLayout, int fileType);
-/* Text of the last failure of FileSelectPopup, ArrayToFile or FileToArray; the two file
-** routines leave it empty after a success. */
+/* Text of the last failure of FileSelectPopup, ArrayToFile, FileToArray, the text and line
+** files below and SaveCtrlImage; the file routines leave it empty after a success. */
 const char *GetFileErrorText(void);
 /* 1 when fileName is an existing file whose permission bits let no one write it but that
 ** this process may replace all the same (it may override them, as root may); 0 otherwise:
 ** a read-only file the process may not replace is refused by ArrayToFile. */
 int GetFileReadOnly(const char *fileName);
+
+/* ---- Text and line files ------------------------------------------------------------ */
+
+/* Writes `length` bytes of `text` as the file, atomically as ArrayToFile: the old file stays
+** intact unless the whole new file was written. Returns 0, or negative with GetFileErrorText
+** set. */
+int SaveTextFile(const char *fileName, const char *text, std::size_t length);
+
+/* Line files, for recordings: a file that grows one line at a time. Creates the file, or
+** empties an existing one, for writing lines at its end. Returns a handle (0 or more), or
+** negative with GetFileErrorText set; at most 4 line files are open at once. */
+int OpenLineFile(const char *fileName);
+/* Appends `line` and a line feed and returns once both are on the disk, so that a crash or
+** a power cut afterwards keeps them. All or nothing: when the line cannot be written whole
+** (full disk, file size limit, medium removed) the part written is cut off again as far as
+** the system allows, and the result is negative with GetFileErrorText set; the lines written
+** before stay. The file stays open either way. */
+int WriteLine(int file, const char *line);
+/* Closes a line file; fine for a handle that is not open. Leaves GetFileErrorText alone. */
+int CloseLineFile(int file);
 
 /* ---- Graphs ------------------------------------------------------------------------- */
 
@@ -323,5 +381,8 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
 /* ATTR_TRACE_VISIBLE of strip chart trace 1..5: shown (1) or hidden (0); a hidden trace
 ** keeps receiving its points. */
 int SetTraceAttribute(int panel, int control, int trace, int attribute, int value);
+/* Saves a control as the panel draws it now (a graph with its plots and axes) as a PNG
+** file, atomically as SaveTextFile. Returns 0, or negative with GetFileErrorText set. */
+int SaveCtrlImage(int panel, int control, const char *fileName);
 
 #endif

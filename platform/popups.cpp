@@ -92,8 +92,9 @@ int ConfirmPopup(const char *title, const char *text)
 }
 
 int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const char *fileTypeList,
-                        const char *title, int, int, int restrictExtension, int allowCancel,
-                        int allowMakeDirectory, char *pathOut, std::size_t pathCapacity)
+                        const char *title, int buttonLabel, int, int restrictExtension,
+                        int allowCancel, int allowMakeDirectory, char *pathOut,
+                        std::size_t pathCapacity)
 {
     if (!qApp || !pathOut || pathCapacity == 0) {
         setFileErrorText(QStringLiteral("the file dialog cannot be shown"));
@@ -105,8 +106,10 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly, allowMakeDirectory == 0);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+    // For saving, the dialog itself asks before it returns an existing file.
+    const bool save = buttonLabel == VAL_SAVE_BUTTON;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("Save") : QStringLiteral("OK"));
     if (!allowCancel) dialog.setLabelText(QFileDialog::Reject, QString());
     // The only extension allowed; a name typed without it gets it.
     const QString ext = filter.startsWith(QLatin1String("*.")) ? filter.mid(2) : QString();
@@ -117,8 +120,15 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
 
     QString path = dialog.selectedFiles().constFirst();
     if (restrictExtension && !ext.isEmpty() &&
-        QFileInfo(path).suffix().compare(ext, Qt::CaseInsensitive) != 0)
+        QFileInfo(path).suffix().compare(ext, Qt::CaseInsensitive) != 0) {
         path += QLatin1Char('.') + ext;
+        // The name the dialog confirmed is not the one returned: ask for this one too.
+        if (save && QFileInfo::exists(path) &&
+            QMessageBox::question(&dialog, dialog.windowTitle(),
+                                  QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                      .arg(QFileInfo(path).fileName())) != QMessageBox::Yes)
+            return 0;
+    }
     if (copyPath(path, pathOut, pathCapacity) < 0) {
         setFileErrorText(QStringLiteral("the path is too long: %1 bytes, at most %2 can be used")
                              .arg(QDir::toNativeSeparators(path).toLocal8Bit().size())

@@ -1,6 +1,6 @@
 /* probe.h: read-back of what the platform shows, for tests and benchmarks only: control
-** attributes and ring items, graph plots and strip chart traces, the widgets behind panels
-** and controls. The program's logic never includes it.
+** attributes, menu items and ring items, graph plots and strip chart traces, the widgets
+** behind panels and controls. The program's logic never includes it.
 */
 #ifndef PROBE_H
 #define PROBE_H
@@ -14,6 +14,9 @@ class QWidget;
 int GetCtrlAttribute(int panel, int control, int attribute, int *value);
 /* Reads a string attribute back (label text, font name); -1 when unknown. */
 int GetCtrlAttributeText(int panel, int control, int attribute, char *text, std::size_t capacity);
+
+/* Reads ATTR_CHECKED or ATTR_DIMMED of a menu item back; -1 when unknown. */
+int GetMenuBarAttribute(int panel, int menuItem, int attribute, int *value);
 
 /* Number of items of a ring, and the label and value of item `index`. */
 int GetNumListItems(int panel, int control, int *count);

@@ -1,18 +1,20 @@
-/* qtpanel.h: what the platform's service files share about loaded panels: the record of a
-** panel and of each of its controls, and the look-ups by handle and identifier.
-** Internal to platform/; the logic never includes it.
+/* qtpanel.h: what the platform's service files share: the record of a loaded panel and of
+** each of its controls, the look-ups by handle and identifier, and the serial port a wait
+** watches. Internal to platform/; the logic never includes it.
 */
 #ifndef QTPANEL_H
 #define QTPANEL_H
 
 #include "platform.h"
 
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QChartView;
 class QLabel;
+class QSerialPort;
 
 namespace vrplatform
 {
@@ -44,6 +46,10 @@ Control *findControl(int panel, int control);
 QWidget *panelWidget(int panel);
 /* The top-level widget of the panel shown most recently (parent for popups), or nullptr. */
 QWidget *activePanelWidget();
+/* Writes `bytes` as the file through a temporary file that replaces it only once complete,
+** the replaced file's permissions kept (files.cpp). Returns 0, or negative with
+** GetFileErrorText set. */
+int saveAtomically(const QString &fileName, const QByteArray &bytes);
 
 /* Sets up a chart control's axes, titles and legend from its panel file properties
 ** (graphs.cpp); LoadPanel calls it for every chart, so a graph shows its axes before it
@@ -61,6 +67,15 @@ int copyText(const QString &text, char *out, std::size_t capacity);
 int copyPath(const QString &path, char *out, std::size_t capacity);
 /* Sets the text GetFileErrorText returns (files.cpp); the file dialog's failures use it. */
 void setFileErrorText(const QString &text);
+
+/* The serial port behind port number `port` while it is open and working (serial.cpp), for
+** a wait that watches its data; nullptr otherwise. */
+QSerialPort *openSerialPort(int port);
+/* From now on the device of `port` reports data only once it holds `bytes` bytes, so that
+** the bytes before them do not wake the process from the dispatcher's sleep; 1 or less: every
+** byte, as after the open, and what the device holds is taken into the queue. Linux only
+** (terminal devices); elsewhere, and for a port that is not open, nothing happens. */
+void setReadThreshold(int port, int bytes);
 
 } // namespace vrplatform
 

@@ -18,6 +18,11 @@
 #include <algorithm>
 #include <array>
 
+#ifdef Q_OS_LINUX
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
 namespace
 {
 
@@ -138,6 +143,7 @@ struct ComPort {
     int outputQueueSize = 0;      /* bound of the output queue, bytes */
     double timeout = 0;           /* SetComTime's value; reads and writes never wait */
     bool failed = false;          /* the device vanished; the port is being closed */
+    int readThreshold = 0;        /* bytes the device holds before it reports data; 0: one */
     unsigned generation = 0;      /* counts opens, so a late close spares a reopened port */
 };
 
@@ -231,6 +237,42 @@ bool Configure(QSerialPort *serial, long baudRate, int parity, int dataBits, int
 
 } // namespace
 
+QSerialPort *vrplatform::openSerialPort(int port)
+{
+    int result;
+    return OpenPort(port, &result);
+}
+
+/* On Linux the terminal's minimum read count (VMIN, with no inter-byte timer): the device
+** reports itself readable only once it holds that many bytes. The terminal's settings are
+** only rewritten when the count changes, and a serial driver leaves the line alone when only
+** this count changes. */
+void vrplatform::setReadThreshold(int port, int bytes)
+{
+#ifdef Q_OS_LINUX
+    int result;
+    QSerialPort *serial = OpenPort(port, &result);
+    if (!serial) return;
+    const int want = bytes > 1 ? std::min(bytes, 255) : 0;
+    ComPort &p = ports[port];
+    if (p.readThreshold == want) return;
+    const int fd = int(serial->handle());
+    termios t;
+    if (tcgetattr(fd, &t) != 0) return;
+    t.c_cc[VMIN] = cc_t(want);
+    t.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &t) != 0) return;
+    p.readThreshold = want;
+    // What the device holds short of the old threshold goes into the queue now, not at the
+    // next event pass, so that GetInQLen counts it.
+    int held = 0;
+    if (want == 0 && ioctl(fd, FIONREAD, &held) == 0 && held > 0) serial->waitForReadyRead(0);
+#else
+    Q_UNUSED(port);
+    Q_UNUSED(bytes);
+#endif
+}
+
 /* ---- The operations ------------------------------------------------------------------ */
 
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
@@ -254,6 +296,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     p.outputQueueSize = outputQueueSize > 0 ? outputQueueSize : DefaultQueueSize;
     p.timeout = 0;
     p.failed = false;
+    p.readThreshold = 0; /* the open sets a terminal's minimum read count to none */
     ++p.generation;
 
     /* the bound keeps a flooding peer from growing the queue: what does not fit stays in the

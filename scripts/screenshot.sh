@@ -11,8 +11,8 @@ out=${1:-docs}
 bin=build/bin
 mkdir -p "$out"
 
-# Window coordinates at scale 1 of what is clicked, the panel at its start size of 1120x680:
-# the source ring and the page switch.
+# Window coordinates at scale 1 of what is clicked, the panel at its start size of 1120x680
+# below the menu bar: the source ring and the page switch.
 source_ring="1070 82"
 page_switch="20 326"
 
@@ -36,7 +36,9 @@ shoot() {
     pids+=($!)
     wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0' | head -n 1)
     sleep 2
-    click() { xdotool mousemove --window "$wid" $(($1 * scale)) $(($2 * scale)) click 1; }
+    # The menu bar above the panel: the window is taller than 680 by its height.
+    local bar=$(($(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p') / scale - 680))
+    click() { xdotool mousemove --window "$wid" $(($1 * scale)) $((($2 + bar) * scale)) click 1; }
     key() { xdotool windowfocus --sync "$wid" 2>/dev/null || true; xdotool key "$@"; }
     view() { # view <item of the source ring, 0 RAW .. 2 ADJ EXT>
         click $source_ring

@@ -75,7 +75,8 @@ class App : public QObject
   private slots:
     void startup_data() { AddRows(starts); }
     /* WinMain opens COM 1, checks the line, reads the RAM and shows the panel; a failed check
-    ** is reported before the panel shows. The operator's close ends it with 0, port closed. */
+    ** is reported before the panel shows. The operator's close (or Quit) ends it with 0, port
+    ** closed. */
     void startup()
     {
         const auto &r = starts[Row()];
@@ -101,7 +102,10 @@ class App : public QObject
             } else if (window && window->isVisible() && !shown) {
                 shown = true;
                 status = Status(), onPanel = Params(), packet = Packet();
-                window->close();
+                if (!qstrcmp(r.fault, "none")) /* File, Quit: the same as the close */
+                    QVERIFY(Menu(MENU_QUIT));
+                else
+                    window->close();
             }
         });
         watch.start(10);

@@ -3,10 +3,10 @@
 # server (Xvfb), the sensor simulator and the installed program, and drives it as an operator
 # would, with real key presses and clicks: F10 Get, F9 Send, the EEPROM toggle, F11 Go, F12
 # Stop, F8 GetBuff, F10 held down for 1.5 s, a right click whose help popup is closed with a
-# key press, and the window manager's close request. Checks the frames in the simulator's log
-# byte for byte, the device in the window title, and that the program ends with 0; prints how
-# soon the read frame follows F10 and a click on Get. Exits 77 (skipped) when no X server can
-# be started.
+# key press, the Help menu opened with Alt+H, and the window manager's close request. Checks
+# the frames in the simulator's log byte for byte, the device in the window title, and that
+# the program ends with 0; prints how soon the read frame follows F10 and a click on Get.
+# Exits 77 (skipped) when no X server can be started.
 # Usage: e2e_window.sh <build dir> <wmclose program>
 set -u
 build=$1
@@ -52,6 +52,11 @@ case "$(xdotool getwindowname "$wid")" in
 *) fail "the window title does not name the device: $(xdotool getwindowname "$wid")" ;;
 esac
 
+# The menu bar stands above the panel, which grows by its height from the panel file's 680:
+# the clicks below, at places in the panel, move down by as much.
+height=$(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p')
+bar=$(( ${height:-680} - 680 ))
+
 frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
 count() { frames | grep -c "^55 $1 " ; }
 # Waits until the log holds at least $2 frames of command $1.
@@ -60,7 +65,7 @@ wait_for() {
     fail "expected $2 frame(s) of command $1"
 }
 key() { xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key "$1"; }
-click() { xdotool mousemove --window "$wid" "$1" "$2" click "$3"; }
+click() { xdotool mousemove --window "$wid" "$1" $(( $2 + bar )) click "$3"; }
 last() { frames | grep "^55 $1 " | tail -n 1; }
 # Lets the reply to the frame just logged come in: a command given while an exchange waits
 # for its reply is refused.
@@ -117,7 +122,7 @@ after_key=() after_click=()
 for _ in 1 2 3; do
     xdotool windowfocus --sync "$wid" 2>/dev/null; sleep 0.3
     after_key+=("$(frame_delay key F10)")
-    xdotool mousemove --window "$wid" 215 405; sleep 0.3   # over the Get button
+    xdotool mousemove --window "$wid" 215 $((405 + bar)); sleep 0.3   # over the Get button
     after_click+=("$(frame_delay click 1)")
 done
 min() { printf '%s\n' "$@" | sort -n | head -n 1; }
@@ -137,6 +142,13 @@ for _ in $(seq 100); do
 done
 xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 && fail "the help popup stayed open"
 [ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the right click sent a frame"
+
+# The Help menu from the keyboard: its first item shows the shortcuts; nothing is sent.
+xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key alt+h; sleep 0.3; xdotool key Return
+keys=$(timeout 10 xdotool search --sync --onlyvisible --name '^Keyboard shortcuts$' | head -n 1)
+[ -n "$keys" ] || fail "no shortcuts popup from the Help menu"
+xdotool windowfocus --sync "$keys" 2>/dev/null; xdotool key Return
+[ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the Help menu sent a frame"
 
 kill -0 "$prog_pid" 2>/dev/null || fail "the program died"
 "$wmclose" "$wid"

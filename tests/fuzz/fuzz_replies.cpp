@@ -38,8 +38,9 @@ void check(bool ok)
 void settle(int expected)
 {
     if (expected > ComQueueLen) expected = ComQueueLen;
-    for (int i = 0; i < 500 && GetInQLen(com) < expected; i++)
-        ProcessSystemEvents();
+    const double deadline = Timer() + 2.0;
+    while (Timer() < deadline && GetInQLen(com) < expected)
+        ProcessSystemEventsUntil(deadline, com, expected);
 }
 
 } // namespace
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t size)
 {
     if (size < 2 || size > 4096) return 0;
-    static const unsigned char commands[5] = {3, 4, 5, 6, 7};
+    static const unsigned char commands[5] = {CmdReadRam, CmdReadEeprom, CmdReadData, CmdReadJump,
+                                              CmdLineCheck};
     static const int lengths[5] = {AnzPara, AnzPara, AnzData, AnzJump, AnzLineCheck};
     const int which = data[0] % 5;
     const int splits = data[1] % 4;
@@ -83,24 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const int n = GetInQLen(com);
     check(n <= ComQueueLen);
     std::memset(szReadBuf, 0, sizeof szReadBuf);
-    nBytesR = n > 0 ? ComRd(com, szReadBuf, n) : 0;
-    check(nBytesR <= n);
-    if (nBytesR != lengths[which]) return 0;
+    const int taken = ReadReply(n, lengths[which]);
+    check(nBytesR <= n && taken == (nBytesR == lengths[which]));
+    if (!taken) return 0;
     switch (commands[which]) {
-    case 3:
-    case 4:
-        GetRxBufPara();
-        CopyPPtoVars();
-        SetPanelValues();
-        InitPanelValues();
+    case CmdReadRam:
+    case CmdReadEeprom:
+        TakeParaReply();
         GetPanelValues(); // a packet shown on the panel reads back as bytes again
         break;
-    case 5:
-        GetRxBufData();
-        CopyDatatoVars();
-        SetPanelData();
-        ShowGraph();
-        break;
+    case CmdReadData: TakeDataReply(); break;
     default: break;
     }
     return 0;

@@ -288,14 +288,9 @@ class Gui : public QObject
                             : QPoint(-1, -1));
             return out;
         };
-        const QList<QPoint> placed = offsets();
-        QVERIFY(!placed.contains(QPoint(-1, -1)));
-        const int top = OnWindow(band).top();
-        auto *menu = new QMenuBar(PanelWidget(panel));
-        menu->addMenu("File");
-        PanelWidget(panel)->layout()->setMenuBar(menu);
-        QTRY_VERIFY(OnWindow(band).top() > top);
-        QCOMPARE(offsets(), placed);
+        QVERIFY(!offsets().contains(QPoint(-1, -1)));
+        auto *bar = PanelWidget(panel)->findChild<QMenuBar *>();
+        QVERIFY(bar && bar->isVisible() && OnWindow(band).top() >= bar->height());
     }
 
     void textsFit_data()
@@ -322,7 +317,7 @@ class Gui : public QObject
         for (int page = 0; page < 2; page++) {
             PanelWidget(panel)->resize(1, 1);
             QTRY_COMPARE(PanelWidget(panel)->size(), PanelWidget(panel)->minimumSize());
-            QVERIFY2(Clipped().isEmpty(), qPrintable(Clipped().join(", ")));
+            QTRY_VERIFY2(Clipped().isEmpty(), qPrintable(Clipped().join(", ")));
             Click(PANEL_PARA_VISIBLE);
         }
     }

@@ -59,12 +59,12 @@ const struct {
     {"no serial port", "", 0, "", ""},
 };
 
-void Run(int op)
+void Run(const Sim &sim, int op)
 {
     if (op == LineCheck) CommitPort(Port);
     if (op == GetRam || op == GetEeprom) Click(Get);
     if (op == GetBuffer) Click(GetBuff);
-    if (op == Polling) RunCycles(1);
+    if (op == Polling) RunCycles(sim, 1);
 }
 
 /* What the operation took from a good reply. */
@@ -127,7 +127,7 @@ class Link : public QObject
         const Ints packet = Packet();
         const int from = sim.frames().size();
         Popups popups;
-        Run(op);
+        Run(sim, op);
         const Ints sent = op == LineCheck && ok ? Ints{7, 3} : Ints{o.command};
         QVERIFY(sim.waitFrames(from + sent.size()));
         QCOMPARE(sim.commands(from), sent);
@@ -148,7 +148,7 @@ class Link : public QObject
         QTRY_COMPARE(GetInQLen(com), o.replyLen);
         fresh[0] ^= 0xFF;
         QVERIFY(sim.cmd(Line(o.source, fresh)));
-        Run(op);
+        Run(sim, op);
         QCOMPARE(Result(op), fresh);
     }
 

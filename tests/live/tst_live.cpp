@@ -10,6 +10,10 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
 using namespace fx;
 
 namespace
@@ -168,6 +172,54 @@ const struct {
 
 } // namespace
 
+/* Recorded cycles: a packet and its line's fields after the time, by hand: percent = 100 *
+** time / IN0 time, rounded down, empty without an IN0 time; threshold 90, hysteresis 110. */
+const struct {
+    int dat0, dat1, norm, edge, in0, in1;
+    const char *fields;
+} recorded[] = {
+    {200, 50, 204, 0x0123, 1000, 600, "200,50,204,29,60,291,1000,600,90,110"},
+    {10, 240, 10, 500, 0, 300, "10,240,10,,,500,0,300,90,110"},
+    {255, 0, 255, 0xFFFF, 1, 0xFFFF, "255,0,255,6553500,6553500,65535,1,65535,90,110"},
+    {128, 127, 128, 500, 2000, 1999, "128,127,128,25,99,500,2000,1999,90,110"},
+};
+
+/* The exports, read back: the file's line count and header line. */
+const struct {
+    const char *name;
+    int item;
+    const char *file;
+    int lines;
+    const char *header;
+} exports[] = {
+    {"history", MENU_EXPORT_HISTORY, "h.csv", 101, "sample,DAT0,DAT1,NORM,threshold,hysteresis"},
+    {"jump buffer", MENU_EXPORT_JUMPBUF, "j.csv", 17, "index,value,threshold"},
+    {"graph image", MENU_SAVE_GRAPH, "g.png", 0, nullptr},
+};
+
+QList<QByteArray> Lines(const QString &path)
+{
+    QFile f(path);
+    QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+/* Limits the size of every file this process writes while alive, as a full disk does. */
+struct SizeLimit {
+    explicit SizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &normal);
+        rlimit small = normal;
+        small.rlim_cur = bytes;
+        ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &normal); }
+    rlimit normal;
+    bool ok = false;
+};
+
 class Live : public QObject
 {
     Q_OBJECT
@@ -181,6 +233,7 @@ class Live : public QObject
         QVERIFY(Connect(sim, 1));
         SetCtrlVal(panel, PANEL_SOURCE, 1);
         QCOMPARE(History(), Values(500, 0.0));
+        std::strcpy(doc_dir, qPrintable(dir.path())); /* where the file dialogs open */
     }
     void cleanupTestCase() { Discard(); }
     void init()
@@ -222,7 +275,7 @@ class Live : public QObject
         const Values before = History();
         const int from = sim.frames().size();
         Popups popups;
-        QCOMPARE(RunCycles(1), 1);
+        QCOMPARE(RunCycles(sim, 1), 1);
         QCOMPARE(popups.count(), 0);
         QCOMPARE(sim.frames().mid(from), QList<Ints>{Sim::frame(5, Packet())});
         QCOMPARE(Displays(), (Ints{200, 50, 204, r.edgePercent, r.winPercent}));
@@ -245,7 +298,7 @@ class Live : public QObject
             Type(PANEL_THRESHOLD, QString::number(n + 1));
             if (n == 100) after100 = History();
         };
-        QCOMPARE(RunCycles(101, each), 101);
+        QCOMPARE(RunCycles(sim, 101, each), 101);
         for (int i = 0; i < 100; i++)
             QCOMPARE(after100.mid(5 * i, 4), (Values{180, 60, 191, double(i + 1)}));
         QCOMPARE(History().mid(0, 495), after100.mid(5));
@@ -276,7 +329,7 @@ class Live : public QObject
         QCOMPARE(Snapshot(), before);
         QTRY_COMPARE(GetInQLen(com), 9);
         QVERIFY(sim.cmd(Sim::data(44, 55, 140, 0, 1000, 0)));
-        QCOMPARE(RunCycles(1), 1);
+        QCOMPARE(RunCycles(sim, 1), 1);
         QCOMPARE(Displays().mid(0, 2), (Ints{44, 55}));
     }
 
@@ -328,22 +381,31 @@ class Live : public QObject
 
     void viewShown_data() { AddRows(views); }
     /* From another view, with the jump graph shown as after a readout, the operator selects
-    ** the view. */
+    ** the view on the ring, then from the View menu, which checks that view alone. */
     void viewShown()
     {
         const auto &r = views[Row()];
-        SetCtrlVal(panel, PANEL_SOURCE, (r.view + 2) % 3);
-        DispVis();
-        for (int t = 1; t <= 5; t++)
-            SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t % 2);
-        SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
-        const char *view = "source, ring, shown, traces";
-        const QStringList before = Snapshot();
-        Choose(PANEL_SOURCE, r.view);
-        QCOMPARE(Snapshot().filter(view).value(0),
-                 Line("source, ring, shown, traces:", Ints{r.view, r.view} + r.shown));
-        QCOMPARE(Without(Snapshot(), view), Without(before, view)); /* nothing moves */
-        QCOMPARE(Drawn(PANEL_STRIPCHART, true), r.legend);
+        for (bool menu : {false, true}) {
+            SetCtrlVal(panel, PANEL_SOURCE, (r.view + 2) % 3);
+            DispVis();
+            for (int t = 1; t <= 5; t++)
+                SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t % 2);
+            SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
+            const char *view = "source, ring, shown, traces";
+            const QStringList before = Snapshot();
+            if (menu)
+                QVERIFY(Menu(MENU_VIEW_RAW + r.view));
+            else
+                Choose(PANEL_SOURCE, r.view);
+            QCOMPARE(Snapshot().filter(view).value(0),
+                     Line("source, ring, shown, traces:", Ints{r.view, r.view} + r.shown));
+            QCOMPARE(Without(Snapshot(), view), Without(before, view)); /* nothing moves */
+            QCOMPARE(Drawn(PANEL_STRIPCHART, true), r.legend);
+            Ints checks(3, -1);
+            for (int i = 0; i < 3; i++)
+                GetMenuBarAttribute(panel, MENU_VIEW_RAW + i, ATTR_CHECKED, &checks[i]);
+            QCOMPARE(checks, (Ints{r.view == 0, r.view == 1, r.view == 2}));
+        }
     }
 
     void adjustmentBars_data() { AddRows(bars); }
@@ -418,6 +480,137 @@ class Live : public QObject
         QCOMPARE(Ints({Val(PANEL_STRIPCHART, ATTR_VISIBLE), Val(PANEL_GRAPH_ADJ, ATTR_VISIBLE),
                        Val(PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE)}),
                  (Ints{0, 0, 1}));
+    }
+
+    /* Recording across Stop and Go: after the header one line a cycle, in the file when the
+    ** next cycle comes, a local time with milliseconds and the packet's fields; Stop ends
+    ** polling, not the recording; the indicator and the menu show it until it stops. The
+    ** file may then grow by two and a half lines: the third stops the recording, reported
+    ** with the file and the reason, the whole lines stay, and polling goes on. */
+    void recordCycles()
+    {
+        SetCtrlVal(panel, PANEL_THRESHOLD, 90);
+        SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
+        const QString path = dir.filePath("run.csv");
+        const QByteArray header = "time,DAT0,DAT1,NORM,EDGE %,WIN %,edge count,IN0 count,"
+                                  "IN1 count,threshold,hysteresis";
+        Popups popups({"run", "full.csv"});
+        QVERIFY(Menu(MENU_RECORD_START));
+        QCOMPARE(QString(record_name), path);
+        auto shown = [] {
+            int checked = -1, dimmed = -1;
+            GetMenuBarAttribute(panel, MENU_RECORD_START, ATTR_CHECKED, &checked);
+            GetMenuBarAttribute(panel, MENU_RECORD_STOP, ATTR_DIMMED, &dimmed);
+            return Ints{recording, Val(PANEL_RECORDING, ATTR_VISIBLE), checked, 1 - dimmed};
+        };
+        QCOMPARE(shown(), Ints(4, 1));
+        Ints seen;
+        int next = 0;
+        auto feed = [&] {
+            const auto &r = recorded[next++ % 4];
+            QVERIFY(sim.cmd(Sim::data(r.dat0, r.dat1, r.norm, r.edge, r.in0, r.in1)));
+        };
+        auto each = [&](int) { seen << int(Lines(path).size()) - 1, feed(); };
+        const QDateTime start = QDateTime::currentDateTime().addMSecs(-1);
+        feed();
+        QCOMPARE(RunCycles(sim, 2, each), 2);
+        QCOMPARE(recording, 1);
+        QCOMPARE(RunCycles(sim, 2, each), 2);
+        QVERIFY(Menu(MENU_RECORD_STOP));
+        QCOMPARE(shown(), Ints(4, 0));
+        QCOMPARE(seen, (Ints{1, 2, 3, 4}));
+        QList<QByteArray> lines = Lines(path);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], header);
+        QDateTime last = start;
+        for (int i = 0; i < 4; i++) {
+            const QDateTime t = QDateTime::fromString(lines[i + 1].left(23), Qt::ISODateWithMs);
+            QVERIFY2(t >= last && t <= QDateTime::currentDateTime(), lines[i + 1].constData());
+            last = t;
+            QCOMPARE(lines[i + 1].mid(23), QByteArray(",") + recorded[i].fields);
+        }
+
+        QCOMPARE(popups.count(), 0);
+        QVERIFY(Menu(MENU_RECORD_START));
+        const int line = 24 + int(std::strlen(recorded[0].fields)) + 1;
+        {
+            SizeLimit limit(header.size() + 1 + 2 * line + line / 2);
+            QVERIFY(limit.ok);
+            QCOMPARE(RunCycles(sim, 4, [&](int) { next = 0, feed(); }), 4);
+        }
+        QCOMPARE(shown(), Ints(4, 0));
+        const QString report = popups.count() == 1 ? popups.list[0].text : QString();
+        QVERIFY2(report.contains(dir.filePath("full.csv")) && report.contains(" 2 lines") &&
+                     report.contains(std::strerror(EFBIG)),
+                 qPrintable(report));
+        lines = Lines(dir.filePath("full.csv"));
+        QCOMPARE(QFileInfo(dir.filePath("full.csv")).size(), header.size() + 1 + 2 * line);
+        QCOMPARE(lines.size(), 3);
+        for (int i = 1; i <= 2; i++)
+            QCOMPARE(lines[i].mid(23), QByteArray(",") + recorded[0].fields);
+    }
+
+    void exportsReadBack_data() { AddRows(exports); }
+    /* After a cycle and a readout: the export reads back as what the program holds; exported
+    ** again into a full disk, the replacement is confirmed, fails, is reported with the file's
+    ** name, and the old file stays, with no leftover beside it. */
+    void exportsReadBack()
+    {
+        const auto &r = exports[Row()];
+        QVERIFY(sim.cmd(Sim::data(255, 0, 255, 0, 1000, 0)) && sim.cmd(Line("jump", Ints(16, 7))));
+        SetCtrlVal(panel, PANEL_THRESHOLD, 80);
+        SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
+        QCOMPARE(RunCycles(sim, 1), 1);
+        Click(GetBuff);
+        const QString path = dir.filePath(r.file);
+        Popups popups({r.file, r.file});
+        popups.confirm = true;
+        QVERIFY(Menu(r.item));
+        QCOMPARE(popups.count(), 0);
+        const QList<QByteArray> lines = Lines(path);
+        if (r.header) {
+            QCOMPARE(lines.size(), r.lines);
+            QCOMPARE(lines[0], QByteArray(r.header));
+            QCOMPARE(lines.last(), r.lines == 101 ? "100,255,0,255,80,110" : "16,7,80");
+        } else {
+            QCOMPARE(QImage(path, "PNG").size(), W(PANEL_GRAPH_JUMPBUF)->size());
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray old = f.readAll();
+        {
+            SizeLimit limit(10);
+            QVERIFY(limit.ok && Menu(r.item));
+        }
+        QCOMPARE(popups.count(), 2);
+        QVERIFY2(popups.list[0].text.contains("already exists"), qPrintable(popups.list[0].text));
+        QVERIFY2(popups.list[1].title == "INFO" && popups.list[1].text.contains(path),
+                 qPrintable(popups.list[1].text));
+        f.seek(0);
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(dir.path()).entryList({QString(r.file) + "*"}, QDir::Files | QDir::Hidden),
+                 QStringList{r.file});
+    }
+
+    /* Every menu command but Quit, chosen in a polling cycle: none sends a frame or ends
+    ** polling. */
+    void menuWhilePolling()
+    {
+        const int items[] = {MENU_RECORD_START, MENU_EXPORT_HISTORY, MENU_EXPORT_JUMPBUF,
+                             MENU_SAVE_GRAPH,   MENU_RECORD_STOP,    MENU_VIEW_RAW,
+                             MENU_VIEW_NORM,    MENU_HELP_KEYS,      MENU_HELP_ABOUT};
+        Popups popups({"a.csv", "b.csv", "c.csv", "d.png"});
+        const int from = sim.frames().size();
+        Ints pollAfter;
+        QCOMPARE(RunCycles(sim, 3, [&](int n) {
+                     for (int item : items)
+                         if (n == 2) pollAfter << (Menu(item) ? poll : -1);
+                 }),
+                 3);
+        QCOMPARE(pollAfter, Ints(9, 1));
+        QCOMPARE(sim.commands(from, true), Ints(3, 5));
+        QCOMPARE(popups.dialogs, 4);
+        QCOMPARE(popups.count(), 2); /* the two help popups */
     }
 };
 

@@ -3,12 +3,11 @@
 */
 #include "fixture.h"
 
-#include <QChartView>
+#include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -35,6 +34,7 @@ int Load(std::function<void()> beforeInit)
     BindCallbacks(cbfTable, cbfTableLen);
     panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
     if (panel < 0) return panel;
+    InstallMenuBar(panel, menuTable, menuTableLen);
     GetProjectDir(proj_dir);
     GetDocumentDir(doc_dir);
     for (int i = 0; i < AnzPara; i++)
@@ -47,6 +47,7 @@ int Load(std::function<void()> beforeInit)
 
 void Discard()
 {
+    StopRecording();
     CloseCom(com);
     DiscardPanel(panel);
 }
@@ -54,6 +55,17 @@ void Discard()
 QWidget *W(int control)
 {
     return ControlWidget(panel, control);
+}
+
+bool Menu(int item)
+{
+    for (int i = 0; i < menuTableLen; i++)
+        for (QAction *a : PanelWidget(panel)->findChildren<QAction *>())
+            if (menuTable[i].id == item && a->text() == menuTable[i].item && a->isEnabled()) {
+                a->trigger();
+                return true;
+            }
+    return false;
 }
 
 void Click(int control)
@@ -186,13 +198,14 @@ Popups::Popups(QStringList files, std::function<void()> beforeAccept)
             list.append({box->windowTitle(), box->text(), clock.elapsed()});
             QAbstractButton *b = box->button(confirm ? QMessageBox::Yes : QMessageBox::No);
             b ? b->click() : box->accept();
-        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal); dialog && dialog != answered) {
             dialogs++;
             const QString name = files.isEmpty() ? QString() : files.takeFirst();
             if (name.isEmpty()) return dialog->reject();
             if (beforeAccept) beforeAccept();
             dialog->findChild<QLineEdit *>("fileNameEdit")->setText(name);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+            answered = dialog; /* accepted from the event loop: its question is caught too */
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         }
     });
     timer.start(20);
@@ -231,16 +244,25 @@ bool PressGo(int limitMs)
     return !ended;
 }
 
-int RunCycles(int n, std::function<void(int)> each)
+int RunCycles(const Sim &sim, int n, std::function<void(int)> each)
 {
-    auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
-    auto *trace1 = qobject_cast<QLineSeries *>(view->chart()->series().value(0));
+    const int base = sim.commands().count(5);
     int k = 0;
-    QObject hook;
-    QObject::connect(trace1, &QXYSeries::pointsReplaced, &hook, [&k, n, each] {
-        if (each) each(k + 1);
-        if (++k == n) Click(Stop);
+    bool busy = false;
+    QTimer tick; /* at every event processing: the cycle's own, once its reply is taken */
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (busy || poll != 1 || nBytesR != AnzData) return;
+        const int requests = sim.commands().count(5) - base;
+        if (requests <= k) return;
+        nBytesR = -1; /* this reply is counted; the next exchange's read sets it again */
+        k = requests;
+        busy = true;
+        if (each) each(k);
+        if (k == n) Click(Stop);
+        busy = false;
     });
+    nBytesR = -1;
+    tick.start(0);
     return PressGo(n * 1000 + 20000) ? k : -1;
 }
 

@@ -20,6 +20,7 @@
 
 using namespace vr;
 typedef QList<int> Ints;
+class Sim;
 
 namespace fx
 {
@@ -56,6 +57,7 @@ void Discard(); /* closes the port in use, discards the panel */
 /* The operator's input on the real window; each returns once the callback has returned. */
 QWidget *W(int control);
 void Click(int control);
+bool Menu(int item); /* chooses an enabled item of the menu bar; false when there is none */
 void Type(int control, const QString &text, bool enter = true);
 void Choose(int ring, int value); /* with the arrow keys */
 void CommitPort(int port);
@@ -92,6 +94,7 @@ class Popups : public QObject
   private:
     QTimer timer;
     QElapsedTimer clock;
+    QPointer<QWidget> answered;
 };
 /* The TIMEOUT report `count` times and no other popup, and "TIMEOUT" in the status line. */
 bool TimeoutReported(const Popups &popups, int count = 1);
@@ -111,9 +114,10 @@ class When : public QObject
 
 /* Presses Go; returns when the loop has ended; false when a watchdog had to end it. */
 bool PressGo(int limitMs = 30000);
-/* Go, `each(k)` inside the k-th polling cycle that draws the strip chart (after it drew) and
-** Stop inside the n-th: returns the cycles run. */
-int RunCycles(int n, std::function<void(int)> each = nullptr);
+/* Go, `each(k)` inside the k-th polling cycle, counted by the data requests `sim` logged, at
+** the cycle's first event processing after its reply was taken (and recorded), and Stop
+** inside the n-th: returns the cycles run. A failed reply does not count. */
+int RunCycles(const Sim &sim, int n, std::function<void(int)> each = nullptr);
 
 } // namespace fx
 
