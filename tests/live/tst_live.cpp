@@ -26,6 +26,23 @@ Ints Displays()
     return {Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE), Val(PANEL_WIN)};
 }
 
+/* Whether the strip chart shows anything but its background within a pixel of value y at
+** sample x (points per screen 101), next to the pixel at the same x and value 10. */
+bool DrawnAt(double x, double y)
+{
+    auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
+    const QImage image = view->grab().toImage();
+    auto pixel = [&](double px, double py) {
+        const QPointF p = view->chart()->mapToPosition(QPointF(px, py));
+        return view->mapFromScene(view->chart()->mapToScene(p)) + view->viewport()->pos();
+    };
+    const QRgb empty = image.pixel(pixel(x, 10));
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++)
+            if (image.pixel(pixel(x, y) + QPoint(dx, dy)) != empty) return true;
+    return false;
+}
+
 Values History()
 {
     return Values(alldata, alldata + AnzAll);
@@ -430,6 +447,32 @@ class Live : public QObject
         QCOMPARE(Drawn(PANEL_GRAPH_ADJ, true),
                  (QStringList{"EDGE [%] #0000ff", "WIN [%] #ff0000"}));
         Choose(PANEL_SOURCE, 1);
+    }
+
+    /* Each trace at its own level, off the grid: a trace is drawn only while shown (the last
+    ** one, drawn on top, included), over the grid, and one hidden while samples came shows
+    ** them all once shown again. */
+    void stripChartDrawsShownTraces()
+    {
+        DeleteGraphPlot(panel, PANEL_STRIPCHART, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
+        SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, 101);
+        for (int shown : {1, 5}) {
+            for (int t = 1; t <= 5; t++)
+                SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t == shown);
+            if (shown == 1)
+                for (int level5 : {230, 215}) {
+                    const int level[5] = {40, 70, 120, 180, level5};
+                    double y[500];
+                    for (int k = 0; k < 500; k++)
+                        y[k] = level[k % 5];
+                    QCOMPARE(PlotStripChart(panel, PANEL_STRIPCHART, y, 500, 0, 0, VAL_DOUBLE), 0);
+                }
+            QVERIFY(DrawnAt(65, 50)); // the grid line at 50
+            for (int level : {40, 70, 120, 180, 215, 230})
+                QVERIFY2(DrawnAt(65, level) == (level == (shown == 1 ? 40 : 215)),
+                         qPrintable(QString::number(level)));
+        }
+        Choose(PANEL_SOURCE, 1); // the view's traces again
     }
 
     /* Redrawn as every cycle or readout does (delete all, plot blue, plot the second), the plot
