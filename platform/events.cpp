@@ -115,10 +115,10 @@ class DeadlineWake : public QObject
         // Rounded up, so that the wake never comes before the deadline; 1 ns for a deadline
         // already passed (a zero time would disarm).
         const long long ns = rest > 0 ? static_cast<long long>(std::ceil(rest * 1e9)) : 1;
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
-        pending = timerfd_settime(fd, 0, &spec, nullptr) == 0;
+        itimerspec when{};
+        when.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        when.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        pending = timerfd_settime(fd, 0, &when, nullptr) == 0;
 #endif
     }
 

@@ -89,6 +89,16 @@ int pointsPerScreen(QChartView *view)
 
 /* ---- Strip chart drawing ------------------------------------------------------------- */
 
+/* Where value x of the x axis and value y of the y axis lie in plot area `area`. */
+double xAt(const Chart &c, const QRectF &area, double x)
+{
+    return area.left() + (x - c.x->min()) * area.width() / (c.x->max() - c.x->min());
+}
+double yAt(const Chart &c, const QRectF &area, double y)
+{
+    return area.bottom() - (y - c.y->min()) * area.height() / (c.y->max() - c.y->min());
+}
+
 /* The traces of a strip chart, drawn over its plot area as one polyline per visible trace, in
 ** the trace's series pen and in the order of the chart's series (a later one on top). The
 ** series stay in the chart, without points, for their pens, visibility and legend: a series
@@ -142,7 +152,7 @@ class StripLayer : public QGraphicsObject
                 points.clear();
                 for (int i = 0; i < v.size(); i++)
                     if (i == 0 || i == v.size() - 1 || v[i] != v[i - 1] || v[i] != v[i + 1])
-                        points.append(QPointF(xAt(area, i), yAt(area, v[i])));
+                        points.append(QPointF(xAt(c, area, i), yAt(c, area, v[i])));
                 drawThick(painter, c.traces[t]->pen());
             }
         painter->restore();
@@ -167,23 +177,15 @@ class StripLayer : public QGraphicsObject
         painter->setPen(pen);
         for (int k = 0; k < 2 * width - 1; k++) {
             const QPointF offset = k < width ? QPointF(k, 0) : QPointF(0, k - width + 1);
-            points.translate(offset);
+            painter->translate(offset);
             painter->drawPolyline(points);
-            points.translate(-offset);
+            painter->translate(-offset);
         }
     }
 
     bool scaled(const QRectF &area) const
     {
         return !area.isEmpty() && c.x->max() > c.x->min() && c.y->max() > c.y->min();
-    }
-    double xAt(const QRectF &area, double x) const
-    {
-        return area.left() + (x - c.x->min()) * area.width() / (c.x->max() - c.x->min());
-    }
-    double yAt(const QRectF &area, double y) const
-    {
-        return area.bottom() - (y - c.y->min()) * area.height() / (c.y->max() - c.y->min());
     }
     /* The part of the plot area that values v cover drawn across its whole width, with room
     ** for the pen; empty when not shown. */
@@ -192,7 +194,7 @@ class StripLayer : public QGraphicsObject
         const QRectF area = c.chart->plotArea();
         if (!shown || v.isEmpty() || !scaled(area)) return QRectF();
         const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-        QRectF r(QPointF(area.left(), yAt(area, *hi)), QPointF(area.right(), yAt(area, *lo)));
+        QRectF r(QPointF(area.left(), yAt(c, area, *hi)), QPointF(area.right(), yAt(c, area, *lo)));
         return r.adjusted(-2, -2, 2, 2).intersected(area.adjusted(-2, -2, 2, 2));
     }
 
@@ -264,17 +266,13 @@ class GridLayer : public QGraphicsObject
         p.translate(-at.topLeft());
         const QRectF area = c.chart->plotArea();
         p.setPen(pens[0]);
-        for (double t : ticks(c.x)) {
-            const double x =
-                area.left() + (t - c.x->min()) * area.width() / (c.x->max() - c.x->min());
-            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        }
+        for (double t : ticks(c.x))
+            p.drawLine(QPointF(xAt(c, area, t), area.top()),
+                       QPointF(xAt(c, area, t), area.bottom()));
         p.setPen(pens[1]);
-        for (double t : ticks(c.y)) {
-            const double y =
-                area.bottom() - (t - c.y->min()) * area.height() / (c.y->max() - c.y->min());
-            p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        }
+        for (double t : ticks(c.y))
+            p.drawLine(QPointF(area.left(), yAt(c, area, t)),
+                       QPointF(area.right(), yAt(c, area, t)));
     }
 
     Chart &c;
@@ -344,13 +342,6 @@ Chart *setUp(QChartView *view)
     c->chart->setMargins(QMargins(4, 4, 4, 4));
     c->chart->setTitle(view->property("title").toString());
     view->setRenderHint(QPainter::Antialiasing, false);
-    // Every item of the chart sets the pen and brush it draws with, and none draws outside
-    // its bounds: the view need not save the painter's state for each item, nor widen what
-    // it repaints for antialiasing.
-    view->setOptimizationFlags(QGraphicsView::DontSavePainterState |
-                               QGraphicsView::DontAdjustForAntialiasing);
-    view->viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-    view->viewport()->setAutoFillBackground(false);
 
     const QString kind = view->property("chartKind").toString();
     c->x = kind == QLatin1String("jump") ? new QCategoryAxis(c->chart) : new QValueAxis(c->chart);
