@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
@@ -131,10 +132,72 @@ class DeadlineWake : public QObject
 #endif
 };
 
+/* The windows' repaints held back while ProcessSystemEvents dispatches, for the event
+** processing that follows it. After a polling cycle that is the next cycle's reply wait: the
+** repaint (displays and strip chart, half a millisecond and more with a window system) then
+** runs while the request is on the line, instead of lengthening every cycle before its pause.
+** Only the panels' repaints of the pass itself are held: a wait or a popup nested in a
+** callback of the pass hands the held ones back as it begins, and repaints at once. */
+class RepaintHold : public QObject
+{
+  public:
+    explicit RepaintHold(QObject *parent) : QObject(parent) {}
+
+    /* Holds the repaint requests of the event loop running now until release(). */
+    void hold()
+    {
+        holding = true;
+        level = QThread::currentThread()->loopLevel();
+    }
+    /* Stops holding; the held requests go back to the event queue, in the order they came. */
+    void release()
+    {
+        holding = false;
+        for (const QPointer<QObject> &window : held)
+            if (window)
+                QCoreApplication::postEvent(window, new QEvent(QEvent::UpdateRequest),
+                                            Qt::LowEventPriority);
+        held.clear();
+    }
+    bool eventFilter(QObject *obj, QEvent *ev) override
+    {
+        if (!holding) return false;
+        if (QThread::currentThread()->loopLevel() != level) { // a nested loop of the toolkit's
+            release();
+            return false;
+        }
+        if (ev->type() != QEvent::UpdateRequest) return false;
+        if (!held.contains(obj)) held.append(obj);
+        return true;
+    }
+
+  private:
+    bool holding = false;
+    int level = 0;                 /* the event loop whose repaints are held */
+    QList<QPointer<QObject>> held; /* windows whose repaint request was held */
+};
+
+RepaintHold *repaints()
+{
+    static QPointer<RepaintHold> hold;
+    if (!hold) hold = new RepaintHold(QCoreApplication::instance());
+    return hold;
+}
+
 } // namespace
 
 namespace vrplatform
 {
+
+void holdRepaintsOf(QWidget *window)
+{
+    window->installEventFilter(repaints());
+}
+
+void releaseRepaints()
+{
+    repaints()->release();
+}
 
 QString projectDir()
 {
@@ -211,13 +274,16 @@ int QuitUserInterface(int returnCode)
 int ProcessSystemEvents(void)
 {
     if (!QCoreApplication::instance()) return -1;
+    repaints()->hold();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    repaints()->release();
     return 0;
 }
 
 int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes)
 {
     if (!QCoreApplication::instance()) return -1;
+    releaseRepaints(); // nested in a callback of ProcessSystemEvents: repaint now
     QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
     static QPointer<DeadlineWake> wake;
     if (!wake) wake = new DeadlineWake(QCoreApplication::instance());

@@ -369,6 +369,7 @@ int LoadPanel(int, const char *fileName, int panelId)
             setUpChart(static_cast<QChartView *>(c.second.widget.data()));
     }
     keepRoomWhenHidden(root.get());
+    holdRepaintsOf(root.get());
     watch();
     for (auto &c : p->controls)
         wire(p.get(), c.second);

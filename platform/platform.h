@@ -64,7 +64,10 @@ int RunUserInterface(void);
 int QuitUserInterface(int returnCode);
 
 /* Dispatches the events pending now, running their callbacks nested in the caller, and
-** returns. Never sleeps: a loop that calls nothing else runs a core at full load. */
+** returns. Never sleeps: a loop that calls nothing else runs a core at full load. The panels'
+** repaint is left to the event processing that follows (in the polling loop: the next reply
+** wait, while the request is on the line), except inside a wait or a popup that a callback
+** of the pass runs, which repaint at once. */
 int ProcessSystemEvents(void);
 /* The event processing of a wait loop. Dispatches the events pending now, like
 ** ProcessSystemEvents; if there were none, sleeps until the next event arrives or Timer()

@@ -61,6 +61,7 @@ QMessageBox::StandardButton runBox(const char *title, const char *text,
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     const NormalPointer pointer;
+    releaseRepaints();
     box.exec();
     return box.standardButton(box.clickedButton());
 }
@@ -116,6 +117,7 @@ int FileSelectPopupText(const char *defaultDir, const char *defaultFile, const c
     if (restrictExtension && !ext.isEmpty()) dialog.setDefaultSuffix(ext);
     if (defaultFile && *defaultFile) dialog.selectFile(QString::fromLocal8Bit(defaultFile));
     const NormalPointer pointer;
+    releaseRepaints();
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
 
     QString path = dialog.selectedFiles().constFirst();

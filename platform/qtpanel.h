@@ -60,6 +60,12 @@ void setUpChart(QChartView *view);
 ** it when the name is relative. */
 QString projectDir();
 QString projectPath(const char *fileName);
+/* Lets ProcessSystemEvents leave the repaint of panel window `window` to the event
+** processing after it (events.cpp); LoadPanel calls it for every panel. releaseRepaints
+** hands the repaints held back to the event queue: a popup or a wait that a callback runs
+** inside ProcessSystemEvents calls it first, so that the panels repaint meanwhile. */
+void holdRepaintsOf(QWidget *window);
+void releaseRepaints();
 /* Text into a caller's buffer, cut to fit and NUL-terminated; -1 without a buffer. */
 int copyText(const QString &text, char *out, std::size_t capacity);
 /* A path into a caller's buffer in the system's form; -1 when it does not fit whole (a path

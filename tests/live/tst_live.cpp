@@ -217,7 +217,8 @@ const struct {
 QList<QByteArray> Lines(const QString &path)
 {
     QFile f(path);
-    QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
+    QList<QByteArray> lines =
+        f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
 }
@@ -635,6 +636,42 @@ class Live : public QObject
                  QStringList{r.file});
     }
 
+    /* The displays are repainted with every cycle's values while polling runs (a cycle's
+    ** repaint may come in the next wait), and at once inside a wait or a popup that a
+    ** callback runs in a cycle. */
+    void repaintsWhilePolling()
+    {
+        struct Paints : QObject {
+            int n = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                return n += e->type() == QEvent::Paint, false;
+            }
+        } display, status;
+        QList<QWidget *> parts = W(PANEL_DAT0)->findChildren<QWidget *>();
+        for (QWidget *w : parts << W(PANEL_DAT0))
+            w->installEventFilter(&display);
+        W(PANEL_STATUS)->installEventFilter(&status);
+        Ints inWait, inPopup, shown;
+        Popups popups;
+        QCOMPARE(RunCycles(sim, 6,
+                           [&](int k) {
+                               shown << display.n;
+                               QVERIFY(sim.cmd(Sim::data(10 * k, 0, 0, 0, 1000, 0)));
+                               const int before = status.n;
+                               SetCtrlVal(panel, PANEL_STATUS, qPrintable(QString::number(k)));
+                               if (k == 2) WaitSeconds(0.1), inWait << status.n - before;
+                               if (k == 3) MessagePopup("INFO", "x"), inPopup << status.n - before;
+                           }),
+                 6);
+        QCOMPARE(popups.count(), 1);
+        QVERIFY2(inWait.value(0) > 0 && inPopup.value(0) > 0,
+                 qPrintable(Line("", inWait + inPopup)));
+        for (int k = 2; k < shown.size(); k++) /* the last cycle's values by this cycle */
+            QVERIFY2(shown[k] > shown[k - 1], qPrintable(Line("paints", shown)));
+        QTRY_VERIFY(display.n > shown.last());
+    }
+
     /* Every menu command but Quit, chosen in a polling cycle: none sends a frame or ends
     ** polling. */
     void menuWhilePolling()
@@ -645,10 +682,11 @@ class Live : public QObject
         Popups popups({"a.csv", "b.csv", "c.csv", "d.png"});
         const int from = sim.frames().size();
         Ints pollAfter;
-        QCOMPARE(RunCycles(sim, 3, [&](int n) {
-                     for (int item : items)
-                         if (n == 2) pollAfter << (Menu(item) ? poll : -1);
-                 }),
+        QCOMPARE(RunCycles(sim, 3,
+                           [&](int n) {
+                               for (int item : items)
+                                   if (n == 2) pollAfter << (Menu(item) ? poll : -1);
+                           }),
                  3);
         QCOMPARE(pollAfter, Ints(9, 1));
         QCOMPARE(sim.commands(from, true), Ints(3, 5));
