@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# End to end in a real X window: installs the program into a temporary prefix, starts an X
-# server (Xvfb), the sensor simulator and the installed program, and drives it as an operator
-# would, with real key presses and clicks: F10 Get, F9 Send, the EEPROM toggle, F11 Go, F12
-# Stop, F8 GetBuff, F10 held down for 1.5 s, a right click whose help popup is closed with a
-# key press, the Help menu opened with Alt+H, and the window manager's close request. Checks
-# the frames in the simulator's log byte for byte, the device in the window title, and that
-# the program ends with 0; prints how soon the read frame follows F10 and a click on Get.
+# End to end in a real X window (Xvfb): the installed program against the simulator, driven
+# with real key presses and clicks (F8-F12, the EEPROM toggle, F10 held, a right click's help,
+# Alt+H, the close request); checks the frames byte for byte, the window title, exit code 0.
 # Exits 77 (skipped) when no X server can be started.
 # Usage: e2e_window.sh <build dir> <wmclose program>
 set -u
@@ -32,7 +28,7 @@ sim="$tmp/usr/bin/veltrav20-sensorsim"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.err" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { echo "SKIP: no X server could be started"; cat "$tmp/xvfb.err"; exit 77; }
+[ -s "$tmp/display" ] || { echo "SKIP: no X server could start"; cat "$tmp/xvfb.err"; exit 77; }
 export DISPLAY=":$(head -n 1 "$tmp/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
@@ -52,24 +48,21 @@ case "$(xdotool getwindowname "$wid")" in
 *) fail "the window title does not name the device: $(xdotool getwindowname "$wid")" ;;
 esac
 
-# The menu bar stands above the panel, which grows by its height from the panel file's 680:
-# the clicks below, at places in the panel, move down by as much.
+# Clicks at panel places move down by the menu bar (the panel file is 680 high).
 height=$(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p')
 bar=$(( ${height:-680} - 680 ))
 
 frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
 count() { frames | grep -c "^55 $1 " ; }
-# Waits until the log holds at least $2 frames of command $1.
 wait_for() {
     for _ in $(seq 200); do [ "$(count "$1")" -ge "$2" ] && return 0; sleep 0.05; done
     fail "expected $2 frame(s) of command $1"
 }
 key() { xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key "$1"; }
 click() { xdotool mousemove --window "$wid" "$1" $(( $2 + bar )) click "$3"; }
+shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 last() { frames | grep "^55 $1 " | tail -n 1; }
-# Lets the reply to the frame just logged come in: a command given while an exchange waits
-# for its reply is refused.
-replied() { sleep 0.3; }
+replied() { sleep 0.3; } # a command given while a reply is awaited is refused
 zeros="00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
 ram="50 64 0a 00 14 00 1e 05 04 00 05 00 00 00 00"    # the simulator's parameter set
 panel="50 64 0b 00 14 00 1e 05 04 00 05 00 00 00 00"  # the same shown and read back (78 %)
@@ -103,44 +96,15 @@ xdotool windowfocus --sync "$wid" 2>/dev/null
 xdotool keydown F10; sleep 1.5; xdotool keyup F10
 sleep 0.5
 [ "$(count 03)" = $((n + 1)) ] || fail "F10 held for 1.5 s sent $(($(count 03) - n)) read commands"
-xdotool search --onlyvisible --name '^INFO$' >/dev/null 2>&1 && fail "a popup after F10 held"
-
-# Milliseconds from an xdotool action (the arguments) to the next frame in the log.
-frame_delay() {
-    local n t0 t1
-    n=$(wc -l < "$tmp/sim.log")
-    t0=${EPOCHREALTIME/./}
-    xdotool "$@"
-    while [ "$(wc -l < "$tmp/sim.log")" -le "$n" ]; do
-        t1=${EPOCHREALTIME/./}
-        [ $((t1 - t0)) -lt 5000000 ] || fail "no frame after xdotool $*"
-    done
-    t1=${EPOCHREALTIME/./}
-    echo $(((t1 - t0) / 1000))
-}
-after_key=() after_click=()
-for _ in 1 2 3; do
-    xdotool windowfocus --sync "$wid" 2>/dev/null; sleep 0.3
-    after_key+=("$(frame_delay key F10)")
-    xdotool mousemove --window "$wid" 215 $((405 + bar)); sleep 0.3   # over the Get button
-    after_click+=("$(frame_delay click 1)")
-done
-min() { printf '%s\n' "$@" | sort -n | head -n 1; }
-echo "read frame after F10: ${after_key[*]} ms; after a click on Get: ${after_click[*]} ms"
-# The settle wait (0.1 s) is in both; a shortcut that animated the button would add 100 ms.
-[ "$(min "${after_key[@]}")" -le $(($(min "${after_click[@]}") + 50)) ] ||
-    fail "F10 commits later than a click"
+shown '^INFO$' && fail "a popup after F10 held"
 
 before=$(wc -l < "$tmp/sim.log")
 click 220 89 3    # right click on the threshold input
 info=$(timeout 10 xdotool search --sync --onlyvisible --name '^Info$' | head -n 1)
 [ -n "$info" ] || fail "no help popup after the right click"
 xdotool windowfocus --sync "$info" 2>/dev/null; xdotool key Return
-for _ in $(seq 100); do
-    xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 || break
-    sleep 0.05
-done
-xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 && fail "the help popup stayed open"
+for _ in $(seq 100); do shown '^Info$' || break; sleep 0.05; done
+shown '^Info$' && fail "the help popup stayed open"
 [ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the right click sent a frame"
 
 # The Help menu from the keyboard: its first item shows the shortcuts; nothing is sent.

@@ -4,7 +4,6 @@
 */
 #include "support/fixture.h"
 
-#include <QCategoryAxis>
 #include <QApplication>
 #include <QChartView>
 #include <QLegendMarker>
@@ -61,21 +60,6 @@ Values Plot(int control, int index, int *colour = nullptr)
 QChart *Chart(int control)
 {
     return qobject_cast<QChartView *>(W(control))->chart();
-}
-
-/* An axis as the operator reads it: "title: min..max", and where its ticks fall ("every n"),
-** its category labels, or "hidden". */
-QString Reading(int control, Qt::Orientation o)
-{
-    auto *axis = qobject_cast<QValueAxis *>(Chart(control)->axes(o).first());
-    if (!axis->isVisible()) return "hidden";
-    const QString out =
-        QString("%1: %2..%3").arg(axis->titleText()).arg(axis->min()).arg(axis->max());
-    if (auto *categories = qobject_cast<QCategoryAxis *>(axis))
-        return out + " labels " + categories->categoriesLabels().join(' ');
-    if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickAnchor() == 0)
-        return out + QString(" every %1").arg(axis->tickInterval());
-    return out + " ticks not round";
 }
 
 /* The shown line series of a chart by colour, in drawing order (the last on top), or its
@@ -162,24 +146,6 @@ const struct {
 
 const struct {
     const char *name;
-    int control;
-    bool titled;
-    const char *x, *y;
-} axes[] = {
-    /* 101 points a screen from the start, as every cycle draws them */
-    {"strip chart", PANEL_STRIPCHART, false,
-     "samples, one per polling cycle (newest at the right): 0..100 every 10",
-     "value (0..255): 0..255 every 50"},
-    /* bar heights mean nothing: no y scale */
-    {"adjustment graph", PANEL_GRAPH_ADJ, true,
-     "% of the time from one IN0 edge to the next: 0..100 every 10", "hidden"},
-    {"jump buffer graph", PANEL_GRAPH_JUMPBUF, true,
-     "stored edge: 0..16 labels 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16",
-     "NORM (0..255): 0..255 every 50"},
-};
-
-const struct {
-    const char *name;
     int edge, window, edgeSlot, windowSlot; /* times of 1000; slot -1: no bar */
 } bars[] = {
     {"edge 0 %, window 100 %", 0, 1000, 0, -1},
@@ -217,7 +183,8 @@ const struct {
 QList<QByteArray> Lines(const QString &path)
 {
     QFile f(path);
-    QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
+    QList<QByteArray> lines =
+        f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
 }
@@ -259,15 +226,13 @@ class Live : public QObject
         QCOMPARE(poll, 0);
     }
 
-    void axesBeforeFirstPlot_data() { AddRows(axes); }
-    /* Straight after loading, before anything is plotted, each chart shows its title and axes. */
-    void axesBeforeFirstPlot()
+    /* Before anything is plotted the strip chart explains itself: a titled axis of 101 samples. */
+    void chartExplainsItself()
     {
-        const auto &r = axes[Row()];
-        QCOMPARE(GetGraphPlotCount(panel, r.control), 0);
-        QCOMPARE(!Chart(r.control)->title().isEmpty(), r.titled);
-        QCOMPARE(Reading(r.control, Qt::Horizontal), QString(r.x));
-        QCOMPARE(Reading(r.control, Qt::Vertical), QString(r.y));
+        QCOMPARE(GetGraphPlotCount(panel, PANEL_STRIPCHART), 0);
+        auto *x = qobject_cast<QValueAxis *>(Chart(PANEL_STRIPCHART)->axes(Qt::Horizontal)[0]);
+        QVERIFY(x->isVisible() && !x->titleText().isEmpty());
+        QCOMPARE(QPointF(x->min(), x->max()), QPointF(0, 100));
     }
 
     void copyAndShift_data() { AddRows(shifts); }
@@ -427,7 +392,7 @@ class Live : public QObject
 
     void adjustmentBars_data() { AddRows(bars); }
     /* One adjustment cycle: a blue edge bar and a red window bar 150 high in the slot of the
-    ** percentage; 100 % and more draw none. */
+    ** percentage, 100 % and more none; the red one, drawn second, on top at every redraw. */
     void adjustmentBars()
     {
         const auto &r = bars[Row()];
@@ -444,6 +409,7 @@ class Live : public QObject
             QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot, &colour), bar);
             QCOMPARE(colour, plot ? 0xFF0000 : 0x0000FF);
         }
+        QCOMPARE(Drawn(PANEL_GRAPH_ADJ), (QStringList{"#0000ff", "#ff0000"}));
         QCOMPARE(Drawn(PANEL_GRAPH_ADJ, true),
                  (QStringList{"EDGE [%] #0000ff", "WIN [%] #ff0000"}));
         Choose(PANEL_SOURCE, 1);
@@ -475,21 +441,6 @@ class Live : public QObject
         Choose(PANEL_SOURCE, 1); // the view's traces again
     }
 
-    /* Redrawn as every cycle or readout does (delete all, plot blue, plot the second), the plot
-    ** drawn second lies on top every time, so a slot where both meet keeps its colour. */
-    void laterPlotOnTop()
-    {
-        const unsigned char y[16] = {0, 150, 0, 80, 80, 80};
-        for (int control : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
-            for (int redraw = 1; redraw <= 3; redraw++) {
-                const int second = control == PANEL_GRAPH_ADJ ? 0xFF0000 : 0x000000;
-                DeleteGraphPlot(panel, control, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
-                PlotY(panel, control, y, 16, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1, 0x0000FF);
-                PlotY(panel, control, y + 2, 14, VAL_UNSIGNED_CHAR, VAL_STEP_PLOT, 0, 0, 1, second);
-                QCOMPARE(Drawn(control), (QStringList{"#0000ff", QColor(QRgb(second)).name()}));
-            }
-    }
-
     /* The sensor's 16 values drawn as a blue staircase against a black line at the threshold
     ** typed on the panel but not sent, which is also taken into threshold; only the jump
     ** graph is shown, and the frame carried pp. */
@@ -503,8 +454,12 @@ class Live : public QObject
         const Ints packet = Packet();
         const int from = sim.frames().size();
         Popups popups;
-        Click(GetBuff);
-        QCOMPARE(sim.frames().mid(from), QList<Ints>{Sim::frame(6, packet)});
+        for (int readout = 1; readout <= 2; readout++) { /* the black line on top every time */
+            Click(GetBuff);
+            QCOMPARE(Drawn(PANEL_GRAPH_JUMPBUF), (QStringList{"#0000ff", "#000000"}));
+        }
+        QCOMPARE(sim.frames().mid(from),
+                 (QList<Ints>{Sim::frame(6, packet), Sim::frame(6, packet)}));
         QCOMPARE(Packet(), packet);
         QCOMPARE(popups.count(), 0);
         QCOMPARE(Ints(jumpbuf, jumpbuf + 16), Ints(ramp.begin(), ramp.end()));
@@ -514,9 +469,8 @@ class Live : public QObject
         QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 0, &blue), ramp);
         QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 1, &black), Values(16, 80));
         QCOMPARE(Ints({blue, black}), (Ints{0x0000FF, 0x000000}));
-        auto *chart = qobject_cast<QChartView *>(W(PANEL_GRAPH_JUMPBUF))->chart();
         QList<QPointF> steps;
-        for (QAbstractSeries *s : chart->series())
+        for (QAbstractSeries *s : Chart(PANEL_GRAPH_JUMPBUF)->series())
             if (s->isVisible() && qobject_cast<QLineSeries *>(s)->pen().color() == Qt::blue)
                 steps = qobject_cast<QLineSeries *>(s)->points().mid(0, 4);
         QCOMPARE(steps, (QList<QPointF>{{0, 10}, {1, 10}, {1, 20}, {2, 20}}));
@@ -645,10 +599,11 @@ class Live : public QObject
         Popups popups({"a.csv", "b.csv", "c.csv", "d.png"});
         const int from = sim.frames().size();
         Ints pollAfter;
-        QCOMPARE(RunCycles(sim, 3, [&](int n) {
-                     for (int item : items)
-                         if (n == 2) pollAfter << (Menu(item) ? poll : -1);
-                 }),
+        QCOMPARE(RunCycles(sim, 3,
+                           [&](int n) {
+                               for (int item : items)
+                                   if (n == 2) pollAfter << (Menu(item) ? poll : -1);
+                           }),
                  3);
         QCOMPARE(pollAfter, Ints(9, 1));
         QCOMPARE(sim.commands(from, true), Ints(3, 5));

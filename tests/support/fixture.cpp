@@ -1,6 +1,5 @@
 /* fixture.cpp: the real panel for tests, the operator's input, the popup catcher, the
-** snapshot, the polling hooks, and the simulator driven through QProcess.
-*/
+** snapshot, the polling hooks, and the simulator driven through QProcess. */
 #include "fixture.h"
 
 #include <QAction>
@@ -16,11 +15,6 @@ namespace fx
 {
 
 const char TimeoutText[] = " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR";
-
-QString LineOk()
-{
-    return "LINE OK" + QString(30, ' ') + "V2.0";
-}
 
 static const int inputs[12] = {PANEL_THRESHOLD, PANEL_HYSTERESIS,   PANEL_POWER,    PANEL_PMOD,
                                PANEL_HOLD,      PANEL_TRIGGER,      PANEL_BACKLIM,  PANEL_REGCNT,
@@ -52,11 +46,6 @@ void Discard()
     DiscardPanel(panel);
 }
 
-QWidget *W(int control)
-{
-    return ControlWidget(panel, control);
-}
-
 bool Menu(int item)
 {
     for (int i = 0; i < menuTableLen; i++)
@@ -66,11 +55,6 @@ bool Menu(int item)
                 return true;
             }
     return false;
-}
-
-void Click(int control)
-{
-    QTest::mouseClick(W(control), Qt::LeftButton);
 }
 
 void Type(int control, const QString &text, bool enter)
@@ -91,11 +75,6 @@ void Choose(int ring, int value)
         QTest::keyClick(box, box->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
 }
 
-void CommitPort(int port)
-{
-    Type(PANEL_COMPORT, QString::number(port));
-}
-
 int Val(int control, int attribute)
 {
     int v = -12345;
@@ -112,11 +91,6 @@ QString Text(int control, int attribute)
     return QString::fromUtf8(text);
 }
 
-QString Status()
-{
-    return Text(PANEL_STATUS);
-}
-
 Ints Params()
 {
     Ints out;
@@ -129,11 +103,6 @@ void SetParams(const Ints &values)
 {
     for (int i = 0; i < 12; i++)
         SetCtrlVal(panel, inputs[i], values[i]);
-}
-
-Ints Packet()
-{
-    return Ints(pp, pp + AnzPara);
 }
 
 Ints Vars()
@@ -198,7 +167,8 @@ Popups::Popups(QStringList files, std::function<void()> beforeAccept)
             list.append({box->windowTitle(), box->text(), clock.elapsed()});
             QAbstractButton *b = box->button(confirm ? QMessageBox::Yes : QMessageBox::No);
             b ? b->click() : box->accept();
-        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal); dialog && dialog != answered) {
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal);
+                   dialog && dialog != answered) {
             dialogs++;
             const QString name = files.isEmpty() ? QString() : files.takeFirst();
             if (name.isEmpty()) return dialog->reject();

@@ -1,7 +1,5 @@
-/* fixture.h: what every test program shares: the real panel loaded offscreen, the operator's
-** input on the real window, the popup catcher, the snapshot of all an operation may change,
-** tables of rows, and the sensor simulator (tools/sensorsim) as the peer.
-*/
+/* fixture.h: what every test program shares: the real panel offscreen, the operator's input,
+** the popup catcher, the snapshot, tables of rows, and the sensor simulator as the peer. */
 #ifndef TESTS_FIXTURE_H
 #define TESTS_FIXTURE_H
 
@@ -27,7 +25,10 @@ namespace fx
 
 enum { Send = 3, Get = 4, Go = 5, Stop = 6, GetBuff = 7 }; /* buttons of the panel file */
 extern const char TimeoutText[]; /* the TIMEOUT popup's text, titled "INFO" */
-QString LineOk();                /* the status after a passed line check */
+inline QString LineOk()          /* the status after a passed line check */
+{
+    return "LINE OK" + QString(30, ' ') + "V2.0";
+}
 
 /* A table of rows, each with a `name`: one data row per entry; Row() is the current one's. */
 template <typename T, std::size_t N> void AddRows(const T (&rows)[N])
@@ -55,20 +56,35 @@ int Load(std::function<void()> beforeInit = nullptr);
 void Discard(); /* closes the port in use, discards the panel */
 
 /* The operator's input on the real window; each returns once the callback has returned. */
-QWidget *W(int control);
-void Click(int control);
+inline QWidget *W(int control)
+{
+    return ControlWidget(panel, control);
+}
+inline void Click(int control)
+{
+    QTest::mouseClick(W(control), Qt::LeftButton);
+}
 bool Menu(int item); /* chooses an enabled item of the menu bar; false when there is none */
 void Type(int control, const QString &text, bool enter = true);
 void Choose(int ring, int value); /* with the arrow keys */
-void CommitPort(int port);
+inline void CommitPort(int port)
+{
+    Type(PANEL_COMPORT, QString::number(port));
+}
 
 int Val(int control, int attribute = 0);      /* the value, or an attribute */
 QString Text(int control, int attribute = 0); /* the text, or a text attribute */
-QString Status();
+inline QString Status()
+{
+    return Text(PANEL_STATUS);
+}
 Ints Params(); /* the twelve inputs in packet order, power in percent */
 void SetParams(const Ints &values);
-Ints Packet(); /* pp */
-Ints Vars();   /* the fifteen parameter variables in packet order */
+inline Ints Packet()
+{
+    return Ints(pp, pp + AnzPara);
+}
+Ints Vars(); /* the fifteen parameter variables in packet order */
 /* All an operation may change but the status line, a line each: inputs, dimming, dead-time
 ** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
 ** displays, history, jump buffer and its graph, where every control lies. */
