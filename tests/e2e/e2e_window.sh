@@ -71,24 +71,21 @@ panel="50 64 0b 00 14 00 1e 05 04 00 05 00 00 00 00"  # the same shown and read 
 wait_for 03 1
 [ "$(frames | head -n 2 | tr '\n' '|')" = "55 07 $zeros|55 03 $zeros|" ] || fail "start-up frames"
 
-key F10; wait_for 03 2; replied
-[ "$(last 03)" = "55 03 $ram" ] || fail "F10 Get frame"
-key F9; wait_for 01 1
-[ "$(last 01)" = "55 01 $panel" ] || fail "F9 Send frame"
-
+# A key (or the click before it), then the frame it sends: command $2, the $3-th, carrying $4.
+sent() {
+    key "$1"; wait_for "$2" "$3"; replied
+    [ "$(last "$2")" = "55 $2 $4" ] || fail "$1 frame $2"
+}
+sent F10 03 2 "$ram"
+sent F9 01 1 "$panel"
 click 145 375 1   # the EEPROM toggle
-key F10; wait_for 04 1; replied
-[ "$(last 04)" = "55 04 $panel" ] || fail "Get from EEPROM frame"
+sent F10 04 1 "$panel"
 click 52 375 1    # back to RAM
-
-key F11; wait_for 05 5
-[ "$(last 05)" = "55 05 $ram" ] || fail "F11 Go frame"
+sent F11 05 5 "$ram"
 key F12; sleep 0.5
 n=$(count 05); sleep 0.5
 [ "$(count 05)" = "$n" ] || fail "polling went on after F12 Stop"
-
-key F8; wait_for 06 1; replied
-[ "$(last 06)" = "55 06 $ram" ] || fail "F8 GetBuff frame"
+sent F8 06 1 "$ram"
 
 # F10 held down: the key repeats, the read runs once, and no TIMEOUT popup comes.
 n=$(count 03)
@@ -108,7 +105,7 @@ shown '^Info$' && fail "the help popup stayed open"
 [ "$(wc -l < "$tmp/sim.log")" = "$before" ] || fail "the right click sent a frame"
 
 # The Help menu from the keyboard: its first item shows the shortcuts; nothing is sent.
-xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key alt+h; sleep 0.3; xdotool key Return
+key alt+h; sleep 0.3; xdotool key Return
 keys=$(timeout 10 xdotool search --sync --onlyvisible --name '^Keyboard shortcuts$' | head -n 1)
 [ -n "$keys" ] || fail "no shortcuts popup from the Help menu"
 xdotool windowfocus --sync "$keys" 2>/dev/null; xdotool key Return

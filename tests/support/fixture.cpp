@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <csignal>
+
 namespace fx
 {
 
@@ -111,6 +113,21 @@ Ints Vars()
     for (unsigned char *v : vars)
         out << *v;
     return out;
+}
+
+QByteArray Contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+SizeLimit::SizeLimit(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &normal);
+    rlimit small = normal;
+    small.rlim_cur = bytes;
+    ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
 }
 
 QStringList Snapshot()

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <sys/resource.h>
 
 using namespace vr;
 typedef QList<int> Ints;
@@ -84,7 +85,15 @@ inline Ints Packet()
 {
     return Ints(pp, pp + AnzPara);
 }
-Ints Vars(); /* the fifteen parameter variables in packet order */
+Ints Vars();                              /* the fifteen parameter variables in packet order */
+QByteArray Contents(const QString &path); /* a file's bytes, "<none>" when it cannot be read */
+/* Limits the size of every file this process writes while alive, as a full disk does. */
+struct SizeLimit {
+    explicit SizeLimit(rlim_t bytes);
+    ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &normal); }
+    rlimit normal;
+    bool ok = false;
+};
 /* All an operation may change but the status line, a line each: inputs, dimming, dead-time
 ** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
 ** displays, history, jump buffer and its graph, where every control lies. */
