@@ -13,8 +13,6 @@
 #include <QSpinBox>
 #include <QStyleOption>
 
-#include <climits>
-
 using namespace fx;
 
 namespace
@@ -114,10 +112,6 @@ QRect OnWindow(QWidget *w)
     return QRect(w->mapTo(PanelWidget(panel), QPoint(0, 0)), w->size());
 }
 
-QPixmap Logo()
-{
-    return qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap();
-}
 /* A place's decoration shows the help of the input the page in force shows there. */
 const struct {
     const char *name, *control;
@@ -243,7 +237,8 @@ class Gui : public QObject
                                         "www.example.com 15,35 12pt ffffff on 0080ff"}));
         QCOMPARE(Val(PANEL_HEADER_DECO, ATTR_FRAME_COLOR), 0x0080FF);
         QCOMPARE(Ints({Val(PANEL_LOGO, ATTR_LEFT), Val(PANEL_LOGO, ATTR_TOP)}), (Ints{168, 6}));
-        QCOMPARE(Logo().size(), logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
+        QCOMPARE(qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap().size(),
+                 logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
         QCOMPARE(Vars(), (Ints{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0}));
         QVERIFY(W(PANEL_RECORDING)->isHidden());
         /* the texts and the logo lie in the header band, and stay there under a menu bar */
@@ -304,22 +299,6 @@ class Gui : public QObject
         QCOMPARE(W(PANEL_HOLD)->width(), placeWidth);
         for (int id : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
             QCOMPARE(W(id)->geometry(), chart->geometry());
-    }
-
-    /* ShowLogo with no row for the index moves nothing on the panel. */
-    void indexOutsideTable()
-    {
-        SetCtrlAttribute(panel, PANEL_HEADER_DECO, ATTR_FRAME_COLOR, 0x123456);
-        SetCtrlAttribute(panel, PANEL_LOGO, ATTR_LEFT, 300);
-        auto state = [] {
-            return QVariantList{W(PANEL_STATUS)->window()->findChildren<QWidget *>().size(),
-                                Val(PANEL_HEADER_DECO, ATTR_FRAME_COLOR),
-                                Val(PANEL_LOGO, ATTR_LEFT), Logo().cacheKey(), Header()};
-        };
-        const QVariantList before = state();
-        for (int index : {-1, 12, INT_MIN, INT_MAX})
-            ShowLogo(index);
-        QCOMPARE(state(), before);
     }
 };
 
