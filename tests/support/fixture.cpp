@@ -80,16 +80,15 @@ void Choose(int ring, int value)
 int Val(int control, int attribute)
 {
     int v = -12345;
-    if (attribute) GetCtrlAttribute(panel, control, attribute, &v);
-    if (!attribute) GetCtrlVal(panel, control, &v);
+    attribute ? GetCtrlAttribute(panel, control, attribute, &v) : GetCtrlVal(panel, control, &v);
     return v;
 }
 
 QString Text(int control, int attribute)
 {
     char text[256] = "";
-    if (attribute) GetCtrlAttributeText(panel, control, attribute, text, sizeof text);
-    if (!attribute) GetCtrlVal(panel, control, text);
+    attribute ? GetCtrlAttributeText(panel, control, attribute, text, sizeof text)
+              : GetCtrlVal(panel, control, text);
     return QString::fromUtf8(text);
 }
 

@@ -19,7 +19,33 @@
 
 using namespace vr;
 typedef QList<int> Ints;
-class Sim;
+
+/* The simulator on a pseudo-terminal behind a link that stays the same when it is started
+** again, and its frame log. Every wait processes events. */
+class Sim
+{
+  public:
+    ~Sim() { stop(); }
+    bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
+    void stop();
+    QString link() const { return dir.filePath("tty"); }
+    void assign(int port) const; /* VELTRAV20_COM<port> names the link */
+    bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
+    Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
+    QList<Ints> frames() const; /* the frames received, oldest first */
+    /* The commands of the frames from `from` on; first, when `all`, a frame of command 0
+    ** (ignored by the sensor) is written and awaited: every frame written before is in. */
+    Ints commands(int from = 0, bool all = false) const;
+    bool waitFrames(int n) const;
+
+    static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
+    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
+
+  private:
+    QByteArray readLine();
+    QTemporaryDir dir;
+    QProcess process;
+};
 
 namespace fx
 {
@@ -144,37 +170,6 @@ bool PressGo(int limitMs = 30000);
 ** inside the n-th: returns the cycles run. A failed reply does not count. */
 int RunCycles(const Sim &sim, int n, std::function<void(int)> each = nullptr);
 
-} // namespace fx
-
-/* The simulator on a pseudo-terminal behind a link that stays the same when it is started
-** again, and its frame log. Every wait processes events. */
-class Sim
-{
-  public:
-    ~Sim() { stop(); }
-    bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
-    void stop();
-    QString link() const { return dir.filePath("tty"); }
-    void assign(int port) const; /* VELTRAV20_COM<port> names the link */
-    bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
-    Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
-    QList<Ints> frames() const; /* the frames received, oldest first */
-    /* The commands of the frames from `from` on; first, when `all`, a frame of command 0
-    ** (ignored by the sensor) is written and awaited: every frame written before is in. */
-    Ints commands(int from = 0, bool all = false) const;
-    bool waitFrames(int n) const;
-
-    static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
-    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
-
-  private:
-    QByteArray readLine();
-    QTemporaryDir dir;
-    QProcess process;
-};
-
-namespace fx
-{
 /* Starts `sim` with `ram` as its RAM set, points COM `port` at it and commits the port on
 ** the panel: true when the line check passed and nothing popped up. */
 bool Connect(Sim &sim, int port, const Ints &ram = {});
