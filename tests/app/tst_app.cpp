@@ -1,7 +1,5 @@
-/* tst_app.cpp: the program's start and end (WinMain against the simulator, the exit code of a
-** start that cannot load), program writes that raise no callback, a held key that commits
-** once, and bounded reads: a read into one byte writes that byte only.
-*/
+/* tst_app.cpp: start and end, exit codes, program writes raising no callback, bounded reads,
+** a held key committing once. */
 #include "support/fixture.h"
 
 #include <QKeyEvent>
@@ -139,10 +137,9 @@ class App : public QObject
         }
     }
 
-    /* The panel file with every callback name bound to a recorder (unbound names, a missing
-    ** file or panel refuse the load): program writes of values, attributes and items raise no
-    ** callback, nor do reads; a typed value is read before Enter, a read into one byte writes
-    ** that byte, a text read stops at the buffer's end. */
+    /* Unbound names, a missing file or panel refuse the load; with recorders bound, program
+    ** writes and reads raise no callback; a one-byte read writes one byte, a text read stops
+    ** at the buffer's end. */
     void programWritesAndReads()
     {
         std::vector<CallbackEntry> table;
@@ -190,9 +187,8 @@ class App : public QObject
             QTest::addRow("F%d", 8 + k) << int(Qt::Key_F8 + k) << (k ? 2 + k : 7);
         QTest::newRow("Enter in COM PORT") << int(Qt::Key_Return) << int(PANEL_COMPORT);
     }
-    /* The press commits before it returns (a button's own shortcut would 100 ms later);
-    ** repeats while the key is held, flagged or as X11 sends them (a release and a press with
-    ** one time stamp), commit nothing; the next press commits again. */
+    /* A press commits before it returns; repeats (flagged, or X11's release and press with
+    ** one time stamp) commit nothing; the next press commits again. */
     void heldKeyCommitsOnce()
     {
         QFETCH(int, key);

@@ -9,25 +9,19 @@
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: wmclose <window id>\n");
+    Display *display = argc == 2 ? XOpenDisplay(nullptr) : nullptr;
+    if (!display) {
+        std::fprintf(stderr, "usage: wmclose <window id>, on a display that can be opened\n");
         return 2;
     }
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "wmclose: cannot open the display\n");
-        return 1;
-    }
-    const Window window = std::strtoul(argv[1], nullptr, 0);
     XEvent ev = {};
     ev.xclient.type = ClientMessage;
-    ev.xclient.window = window;
+    ev.xclient.window = std::strtoul(argv[1], nullptr, 0);
     ev.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
     ev.xclient.format = 32;
     ev.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &ev);
-    XFlush(display);
-    XCloseDisplay(display);
+    XSendEvent(display, ev.xclient.window, False, NoEventMask, &ev);
+    XCloseDisplay(display); /* flushes the request */
     return 0;
 }

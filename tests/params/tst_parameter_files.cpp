@@ -1,24 +1,15 @@
-/* tst_parameter_files.cpp: the parameter files with the FILE target, through the real panel
-** and file dialog in a temporary directory: save and load byte for byte, refused dialogs,
-** replaced files keeping mode and owner, a failed save keeping the old file, and files that
-** load all or nothing.
-*/
+/* tst_parameter_files.cpp: the FILE target through the real panel and file dialog: save and
+** load byte for byte, refused dialogs, replaced and failed saves, loads all or nothing. */
 #include "support/fixture.h"
 
-#include <csignal>
-#include <sys/resource.h>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fx;
 
 namespace
 {
-
-QByteArray Contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
 
 void Write(const QString &path, const QByteArray &bytes, int mode = 0644)
 {
@@ -112,9 +103,8 @@ class ParameterFiles : public QObject
         if (!Val(PANEL_SELECT_FILE)) Click(PANEL_SELECT_FILE);
     }
 
-    /* Saved at 97 % (raw 46 - 4462 / 100 = 2) with the sensor's spare bytes, into the file
-    ** the typed name gets ".dat" for, replacing it; loaded back, 95 % (100 * 44 / 46). A file
-    ** written elsewhere brings its own spare bytes. No serial traffic meanwhile. */
+    /* Saved at 97 % (raw 2) with the sensor's spare bytes as "<name>.dat"; loaded back, 95 %;
+    ** a file from elsewhere brings its own spare bytes. No serial traffic meanwhile. */
     void saveAndLoad()
     {
         const int from = sim.frames().size();
@@ -147,9 +137,7 @@ class ParameterFiles : public QObject
                  QList<Ints>{Sim::frame(1, {11, 22, 3, 0, 33, 0, 44, 55, 66, 0, 9, 1, 7, 8, 9})});
     }
 
-    /* A dialog that gives no file the program may use changes nothing: a cancel silently, a
-    ** path too long for file_name reported, a read-only file kept unless the operator says
-    ** yes. */
+    /* A dialog that gives no usable file changes nothing; all but a cancel are reported. */
     void refusedDialog_data() { AddRows(refusals); }
     void refusedDialog()
     {
@@ -170,9 +158,8 @@ class ParameterFiles : public QObject
     }
 
     void replaceFile_data() { AddRows(replacements); }
-    /* A file saved over takes the old one's place with its permission bits, owner and group;
-    ** when the disk takes no more than 20 bytes, the old file stays as it was and the operator
-    ** is told which file was not saved. */
+    /* A file saved over keeps its mode, owner and group; on a full disk the old file stays
+    ** and the operator is told which file was not saved. */
     void replaceFile()
     {
         const auto &r = replacements[Row()];
@@ -182,17 +169,14 @@ class ParameterFiles : public QObject
         if (r.owner >= 0) QCOMPARE(chown(QFile::encodeName(path).constData(), r.owner, 99), 0);
         const struct stat before = Stat(path);
         SetParams({11, 22, 97, 0, 33, 0, 44, 55, 66, 0, 9, 1});
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit normal, small;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
-        small = normal;
-        small.rlim_cur = 20;
+        std::optional<SizeLimit> limit;
         Popups popups({"ref.dat"}, [&] {
-            if (r.full) setrlimit(RLIMIT_FSIZE, &small);
+            if (r.full) limit.emplace(20);
         });
         popups.confirm = true;
         Click(Send);
-        setrlimit(RLIMIT_FSIZE, &normal);
+        QVERIFY(!r.full || limit->ok);
+        limit.reset();
         const bool readOnly = r.mode == 0444 && geteuid() == 0;
         QCOMPARE(popups.count(), int(readOnly) + int(r.full));
         if (r.full)

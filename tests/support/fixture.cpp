@@ -1,6 +1,5 @@
 /* fixture.cpp: the real panel for tests, the operator's input, the popup catcher, the
-** snapshot, the polling hooks, and the simulator driven through QProcess.
-*/
+** snapshot, the polling hooks, and the simulator driven through QProcess. */
 #include "fixture.h"
 
 #include <QAction>
@@ -12,15 +11,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <csignal>
+
 namespace fx
 {
 
 const char TimeoutText[] = " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR";
-
-QString LineOk()
-{
-    return "LINE OK" + QString(30, ' ') + "V2.0";
-}
 
 static const int inputs[12] = {PANEL_THRESHOLD, PANEL_HYSTERESIS,   PANEL_POWER,    PANEL_PMOD,
                                PANEL_HOLD,      PANEL_TRIGGER,      PANEL_BACKLIM,  PANEL_REGCNT,
@@ -52,11 +48,6 @@ void Discard()
     DiscardPanel(panel);
 }
 
-QWidget *W(int control)
-{
-    return ControlWidget(panel, control);
-}
-
 bool Menu(int item)
 {
     for (int i = 0; i < menuTableLen; i++)
@@ -66,11 +57,6 @@ bool Menu(int item)
                 return true;
             }
     return false;
-}
-
-void Click(int control)
-{
-    QTest::mouseClick(W(control), Qt::LeftButton);
 }
 
 void Type(int control, const QString &text, bool enter)
@@ -91,30 +77,19 @@ void Choose(int ring, int value)
         QTest::keyClick(box, box->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
 }
 
-void CommitPort(int port)
-{
-    Type(PANEL_COMPORT, QString::number(port));
-}
-
 int Val(int control, int attribute)
 {
     int v = -12345;
-    if (attribute) GetCtrlAttribute(panel, control, attribute, &v);
-    if (!attribute) GetCtrlVal(panel, control, &v);
+    attribute ? GetCtrlAttribute(panel, control, attribute, &v) : GetCtrlVal(panel, control, &v);
     return v;
 }
 
 QString Text(int control, int attribute)
 {
     char text[256] = "";
-    if (attribute) GetCtrlAttributeText(panel, control, attribute, text, sizeof text);
-    if (!attribute) GetCtrlVal(panel, control, text);
+    attribute ? GetCtrlAttributeText(panel, control, attribute, text, sizeof text)
+              : GetCtrlVal(panel, control, text);
     return QString::fromUtf8(text);
-}
-
-QString Status()
-{
-    return Text(PANEL_STATUS);
 }
 
 Ints Params()
@@ -131,17 +106,27 @@ void SetParams(const Ints &values)
         SetCtrlVal(panel, inputs[i], values[i]);
 }
 
-Ints Packet()
-{
-    return Ints(pp, pp + AnzPara);
-}
-
 Ints Vars()
 {
     Ints out;
     for (unsigned char *v : vars)
         out << *v;
     return out;
+}
+
+QByteArray Contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+SizeLimit::SizeLimit(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &normal);
+    rlimit small = normal;
+    small.rlim_cur = bytes;
+    ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
 }
 
 QStringList Snapshot()
@@ -198,7 +183,8 @@ Popups::Popups(QStringList files, std::function<void()> beforeAccept)
             list.append({box->windowTitle(), box->text(), clock.elapsed()});
             QAbstractButton *b = box->button(confirm ? QMessageBox::Yes : QMessageBox::No);
             b ? b->click() : box->accept();
-        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal); dialog && dialog != answered) {
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal);
+                   dialog && dialog != answered) {
             dialogs++;
             const QString name = files.isEmpty() ? QString() : files.takeFirst();
             if (name.isEmpty()) return dialog->reject();

@@ -1,7 +1,5 @@
-/* fixture.h: what every test program shares: the real panel loaded offscreen, the operator's
-** input on the real window, the popup catcher, the snapshot of all an operation may change,
-** tables of rows, and the sensor simulator (tools/sensorsim) as the peer.
-*/
+/* fixture.h: what every test program shares: the real panel offscreen, the operator's input,
+** the popup catcher, the snapshot, tables of rows, and the sensor simulator as the peer. */
 #ifndef TESTS_FIXTURE_H
 #define TESTS_FIXTURE_H
 
@@ -17,17 +15,47 @@
 #include <QtTest>
 
 #include <functional>
+#include <sys/resource.h>
 
 using namespace vr;
 typedef QList<int> Ints;
-class Sim;
+
+/* The simulator on a pseudo-terminal behind a link that stays the same when it is started
+** again, and its frame log. Every wait processes events. */
+class Sim
+{
+  public:
+    ~Sim() { stop(); }
+    bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
+    void stop();
+    QString link() const { return dir.filePath("tty"); }
+    void assign(int port) const; /* VELTRAV20_COM<port> names the link */
+    bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
+    Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
+    QList<Ints> frames() const; /* the frames received, oldest first */
+    /* The commands of the frames from `from` on; first, when `all`, a frame of command 0
+    ** (ignored by the sensor) is written and awaited: every frame written before is in. */
+    Ints commands(int from = 0, bool all = false) const;
+    bool waitFrames(int n) const;
+
+    static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
+    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
+
+  private:
+    QByteArray readLine();
+    QTemporaryDir dir;
+    QProcess process;
+};
 
 namespace fx
 {
 
 enum { Send = 3, Get = 4, Go = 5, Stop = 6, GetBuff = 7 }; /* buttons of the panel file */
 extern const char TimeoutText[]; /* the TIMEOUT popup's text, titled "INFO" */
-QString LineOk();                /* the status after a passed line check */
+inline QString LineOk()          /* the status after a passed line check */
+{
+    return "LINE OK" + QString(30, ' ') + "V2.0";
+}
 
 /* A table of rows, each with a `name`: one data row per entry; Row() is the current one's. */
 template <typename T, std::size_t N> void AddRows(const T (&rows)[N])
@@ -55,20 +83,43 @@ int Load(std::function<void()> beforeInit = nullptr);
 void Discard(); /* closes the port in use, discards the panel */
 
 /* The operator's input on the real window; each returns once the callback has returned. */
-QWidget *W(int control);
-void Click(int control);
+inline QWidget *W(int control)
+{
+    return ControlWidget(panel, control);
+}
+inline void Click(int control)
+{
+    QTest::mouseClick(W(control), Qt::LeftButton);
+}
 bool Menu(int item); /* chooses an enabled item of the menu bar; false when there is none */
 void Type(int control, const QString &text, bool enter = true);
 void Choose(int ring, int value); /* with the arrow keys */
-void CommitPort(int port);
+inline void CommitPort(int port)
+{
+    Type(PANEL_COMPORT, QString::number(port));
+}
 
 int Val(int control, int attribute = 0);      /* the value, or an attribute */
 QString Text(int control, int attribute = 0); /* the text, or a text attribute */
-QString Status();
+inline QString Status()
+{
+    return Text(PANEL_STATUS);
+}
 Ints Params(); /* the twelve inputs in packet order, power in percent */
 void SetParams(const Ints &values);
-Ints Packet(); /* pp */
-Ints Vars();   /* the fifteen parameter variables in packet order */
+inline Ints Packet()
+{
+    return Ints(pp, pp + AnzPara);
+}
+Ints Vars();                              /* the fifteen parameter variables in packet order */
+QByteArray Contents(const QString &path); /* a file's bytes, "<none>" when it cannot be read */
+/* Limits the size of every file this process writes while alive, as a full disk does. */
+struct SizeLimit {
+    explicit SizeLimit(rlim_t bytes);
+    ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &normal); }
+    rlimit normal;
+    bool ok = false;
+};
 /* All an operation may change but the status line, a line each: inputs, dimming, dead-time
 ** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
 ** displays, history, jump buffer and its graph, where every control lies. */
@@ -119,37 +170,6 @@ bool PressGo(int limitMs = 30000);
 ** inside the n-th: returns the cycles run. A failed reply does not count. */
 int RunCycles(const Sim &sim, int n, std::function<void(int)> each = nullptr);
 
-} // namespace fx
-
-/* The simulator on a pseudo-terminal behind a link that stays the same when it is started
-** again, and its frame log. Every wait processes events. */
-class Sim
-{
-  public:
-    ~Sim() { stop(); }
-    bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
-    void stop();
-    QString link() const { return dir.filePath("tty"); }
-    void assign(int port) const; /* VELTRAV20_COM<port> names the link */
-    bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
-    Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
-    QList<Ints> frames() const; /* the frames received, oldest first */
-    /* The commands of the frames from `from` on; first, when `all`, a frame of command 0
-    ** (ignored by the sensor) is written and awaited: every frame written before is in. */
-    Ints commands(int from = 0, bool all = false) const;
-    bool waitFrames(int n) const;
-
-    static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
-    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
-
-  private:
-    QByteArray readLine();
-    QTemporaryDir dir;
-    QProcess process;
-};
-
-namespace fx
-{
 /* Starts `sim` with `ram` as its RAM set, points COM `port` at it and commits the port on
 ** the panel: true when the line check passed and nothing popped up. */
 bool Connect(Sim &sim, int port, const Ints &ram = {});
