@@ -1,29 +1,18 @@
 #!/usr/bin/env bash
-# End to end in a real X window (Xvfb): the installed program against the simulator, driven
-# with real key presses and clicks (F8-F12, the EEPROM toggle, F10 held, a right click's help,
-# Alt+H, the close request); checks the frames byte for byte, the window title, exit code 0.
-# Exits 77 (skipped) when no X server can be started.
+# End to end in a real X window (Xvfb): the installed program against the simulator, driven by
+# real keys and clicks (F8-F12, the EEPROM toggle, F10 held, a right click's help, Alt+H, the
+# close request): the frames byte for byte, the window title, exit code 0; 77 without X.
 # Usage: e2e_window.sh <build dir> <wmclose program>
 set -u
-build=$1
-wmclose=$2
-tmp=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$tmp"
-}
+build=$1 wmclose=$2 tmp=$(mktemp -d) pids=()
+cleanup() { kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- simulator log:"; cat "$tmp/sim.log" 2>/dev/null; exit 1; }
 
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+for t in Xvfb xdotool; do command -v $t >/dev/null || { echo "SKIP: no $t"; exit 77; }; done
 
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null || fail "cmake --install"
-prog="$tmp/usr/bin/veltrav20"
-sim="$tmp/usr/bin/veltrav20-sensorsim"
+prog="$tmp/usr/bin/veltrav20" sim="$tmp/usr/bin/veltrav20-sensorsim"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.err" &
 pids+=($!)
@@ -32,21 +21,16 @@ for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -n 1 "$tmp/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
-"$sim" --log "$tmp/sim.log" >"$tmp/sim.out" &
-pids+=($!)
+"$sim" --log "$tmp/sim.log" >"$tmp/sim.out" & pids+=($!)
 for _ in $(seq 100); do [ -s "$tmp/sim.out" ] && break; sleep 0.05; done
 export VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")"
 [ -n "$VELTRAV20_COM1" ] || fail "the simulator did not start"
 
-"$prog" >"$tmp/prog.out" 2>&1 &
-prog_pid=$!
-pids+=($prog_pid)
+"$prog" >"$tmp/prog.out" 2>&1 & prog_pid=$! && pids+=($prog_pid)
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltra-Razov V2.0' | head -n 1)
 [ -n "$wid" ] || fail "no program window"
-case "$(xdotool getwindowname "$wid")" in
-*"COM 1"*"$VELTRAV20_COM1"*) ;;
-*) fail "the window title does not name the device: $(xdotool getwindowname "$wid")" ;;
-esac
+title=$(xdotool getwindowname "$wid")
+[[ $title == *"COM 1"*"$VELTRAV20_COM1"* ]] || fail "the title does not name the device: $title"
 
 # Clicks at panel places move down by the menu bar (the panel file is 680 high).
 height=$(xdotool getwindowgeometry --shell "$wid" | sed -n 's/^HEIGHT=//p')
@@ -115,7 +99,6 @@ kill -0 "$prog_pid" 2>/dev/null || fail "the program died"
 "$wmclose" "$wid"
 for _ in $(seq 200); do kill -0 "$prog_pid" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$prog_pid" 2>/dev/null && fail "the program did not end on the close request"
-wait "$prog_pid"
-status=$?
+wait "$prog_pid"; status=$?
 [ "$status" = 0 ] || { cat "$tmp/prog.out"; fail "exit status $status"; }
 echo "PASS: $(wc -l < "$tmp/sim.log") frames checked in a real window"

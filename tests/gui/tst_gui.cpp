@@ -2,62 +2,53 @@
 ** switch, the header, texts that fit, the window's sizes. */
 #include "support/fixture.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QStyleOption>
 
 using namespace fx;
 
 namespace
 {
 
-enum Setup { Basic, Adjustment, JumpGraph, Extended };
+enum Setup { Basic, Adjustment, JumpGraph, Extended, EepromLit };
 
-/* A point of `w` where the window finds `w` itself, not a control lying on top of it. */
-QPoint FreePoint(QWidget *w)
-{
-    QWidget *top = w->window();
-    for (int y = 0; y < w->height(); y += 2)
-        for (int x = 0; x < w->width(); x += 2)
-            if (QWidget *hit = top->childAt(w->mapTo(top, QPoint(x, y))))
-                if (hit == w || w->isAncestorOf(hit)) return QPoint(x, y);
-    return QPoint(-1, -1);
-}
-
-/* A right click on `w` as the operator makes it: one "Info" popup, nothing else changes. */
+/* A right click on `w` as the operator makes it, at a point where the window finds `w` itself,
+** not a control lying on top of it: one "Info" popup, nothing else changes. */
 QString Help(QWidget *w)
 {
-    const QPoint at = FreePoint(w);
+    QWidget *top = w->window();
+    QPoint at(-1, -1);
+    for (int y = 0; y < w->height() && at.x() < 0; y += 2)
+        for (int x = 0; x < w->width() && at.x() < 0; x += 2)
+            if (QWidget *hit = top->childAt(w->mapTo(top, QPoint(x, y))))
+                if (hit == w || w->isAncestorOf(hit)) at = QPoint(x, y);
     if (!w->isVisible() || at.x() < 0) return "<not visible>";
     const QStringList before = Snapshot();
     Popups popups;
-    QTest::mouseClick(w->window()->windowHandle(), Qt::RightButton, {}, w->mapTo(w->window(), at));
+    QTest::mouseClick(top->windowHandle(), Qt::RightButton, {}, w->mapTo(top, at));
     if (!QTest::qWaitFor([&] { return popups.count() > 0; }, 10000)) return "<no popup>";
     QTest::qWait(50);
     if (popups.count() != 1 || popups.list[0].title != "Info") return "<not one Info popup>";
     return Snapshot() == before ? popups.list[0].text : "<something changed>";
 }
 
-const int basicPage[6] = {PANEL_THRESHOLD, PANEL_HYSTERESIS, PANEL_TRIGGER,
-                          PANEL_PMOD,      PANEL_POWER,      PANEL_HOLD};
-const int extendedPage[6] = {PANEL_BACKLIM, PANEL_REGCNT,       PANEL_AVERAGE,
-                             PANEL_OUTMODE, PANEL_DEADTIMEMODE, PANEL_DEADTIME};
+const Ints basicPage{PANEL_THRESHOLD, PANEL_HYSTERESIS, PANEL_TRIGGER,
+                     PANEL_PMOD,      PANEL_POWER,      PANEL_HOLD},
+    extendedPage{PANEL_BACKLIM, PANEL_REGCNT,       PANEL_AVERAGE,
+                 PANEL_OUTMODE, PANEL_DEADTIMEMODE, PANEL_DEADTIME};
 
 /* Records +id when one of the twelve inputs is shown, -id when it is hidden. */
 struct ShowHideLog : QObject {
     Ints events;
     ShowHideLog()
     {
-        for (const int *page : {basicPage, extendedPage})
-            for (int i = 0; i < 6; i++)
-                W(page[i])->installEventFilter(this);
+        for (int id : basicPage + extendedPage)
+            W(id)->installEventFilter(this);
     }
     bool eventFilter(QObject *o, QEvent *e) override
     {
@@ -68,22 +59,6 @@ struct ShowHideLog : QObject {
 };
 
 QList<QLabel *> fileLabels; /* the panel file's own labels */
-
-/* The texts start-up added: text, position, size and colours, sorted. */
-QStringList Header()
-{
-    QStringList out;
-    for (QLabel *l : W(PANEL_STATUS)->window()->findChildren<QLabel *>()) {
-        const int id = ControlIdOf(l);
-        if (fileLabels.contains(l)) continue;
-        out << QString::asprintf("%s %d,%d %dpt %06x on %06x", qPrintable(Text(id)),
-                                 Val(id, ATTR_LEFT), Val(id, ATTR_TOP),
-                                 Val(id, ATTR_TEXT_POINT_SIZE), Val(id, ATTR_TEXT_COLOR),
-                                 Val(id, ATTR_TEXT_BGCOLOR));
-    }
-    out.sort();
-    return out;
-}
 
 /* Every control or label smaller than its style needs for its texts (a ring's items, a
 ** numeric input's extremes); a text line's text wider than its edit. */
@@ -107,18 +82,9 @@ QStringList Clipped()
     return out;
 }
 
-QRect OnWindow(QWidget *w)
-{
-    return QRect(w->mapTo(PanelWidget(panel), QPoint(0, 0)), w->size());
-}
-
-/* A place's decoration shows the help of the input the page in force shows there. */
-const struct {
-    const char *name, *control;
-    Setup setup;
-    int dimmed;
-    const char *text;
-} helps[] = {
+/* A place's decoration shows the help its page's input shows; the connected rows come last. */
+// clang-format off
+const struct { const char *name, *control; Setup setup; int dimmed; const char *text; } helps[] = {
     {"COM port", "comPort", Basic, 0, InfoEditConnect},
     {"GetBuff", "getBuff", Basic, 0, InfoButtonGetBuff},
     {"threshold", "threshold", Basic, 0, InfoEditThreshold},
@@ -142,7 +108,11 @@ const struct {
     {"place 5, extended", "deco5", Extended, 0, InfoEditDeadTimeMode},
     {"place 6, basic", "deco6", Basic, 0, InfoEditPower},
     {"place 6, extended", "deco6", Extended, 0, InfoEditDeadTime},
+    {"RAM toggle", "selectRam", EepromLit, 0, InfoSelectMEM},
+    {"EEPROM toggle, lit", "selectEeprom", EepromLit, 0, InfoSelectMEM},
+    {"FILE toggle", "selectFile", EepromLit, 0, InfoSelectMEM},
 };
+// clang-format on
 
 } // namespace
 
@@ -155,11 +125,14 @@ class Gui : public QObject
     void cleanup() { Discard(); }
 
     void help_data() { AddRows(helps); }
-    /* A right click shows the text as stored, printable ASCII in lines. */
+    /* A right click shows the text as stored, printable ASCII in lines, and sends nothing. */
     void help()
     {
         const auto &r = helps[Row()];
         const QByteArray text(r.text);
+        Sim sim; /* stopped as the row ends */
+        if (r.setup == EepromLit) QVERIFY(Connect(sim, 4));
+        if (r.setup == EepromLit) Click(PANEL_SELECT_EEPROM);
         if (r.setup == Adjustment) Choose(PANEL_SOURCE, 2);
         if (r.setup == JumpGraph) SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_VISIBLE, 0);
         if (r.setup == JumpGraph) SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
@@ -168,45 +141,30 @@ class Gui : public QObject
         QCOMPARE(Help(PanelWidget(panel)->findChild<QWidget *>(r.control)), QString(text));
         for (char c : text)
             QVERIFY(c == '\n' || (c >= 0x20 && c < 0x7F));
-    }
-
-    /* Each target toggle's help switches and sends nothing: the next frame is a Send to RAM. */
-    void targetToggleHelp()
-    {
-        Sim sim;
-        QVERIFY(Connect(sim, 4));
-        Click(PANEL_SELECT_EEPROM);
-        for (int toggle : {PANEL_SELECT_RAM, PANEL_SELECT_EEPROM, PANEL_SELECT_FILE})
-            QCOMPARE(Help(W(toggle)), QString(InfoSelectMEM));
-        Click(PANEL_SELECT_RAM);
-        Click(Send);
-        QVERIFY(sim.waitFrames(3));
-        QCOMPARE(sim.frames().mid(2), QList<Ints>{Sim::frame(1, Packet())});
+        if (r.setup == EepromLit) QCOMPARE(sim.commands(0, true), (Ints{7, 3}));
     }
 
     /* A switch hides the old page's inputs before showing the new one's, moves nothing, keeps
     ** values and dimming; a value typed into an input it hides is read. */
     void pageSwitch()
     {
-        QCOMPARE(int(para), 1);
         SetCtrlAttribute(panel, PANEL_HOLD, ATTR_DIMMED, 1);
         SetCtrlAttribute(panel, PANEL_AVERAGE, ATTR_DIMMED, 1);
         Type(PANEL_THRESHOLD, "123");
         QStringList before = Snapshot();
         for (int i = 1; i <= 4; i++) {
             const bool basic = i % 2 == 0;
-            const int *from = basic ? extendedPage : basicPage,
-                      *to = basic ? basicPage : extendedPage;
-            Ints order, shown;
-            for (int k = 0; k < 12; k++)
-                order << (k < 6 ? -from[k] : to[k - 6]);
+            const Ints &from = basic ? extendedPage : basicPage,
+                       &to = basic ? basicPage : extendedPage;
+            Ints hides, shown;
+            for (int id : from)
+                hides << -id;
             ShowHideLog log;
             Click(PANEL_PARA_VISIBLE);
-            QCOMPARE(log.events, order);
-            for (const int *page : {basicPage, extendedPage})
-                for (int k = 0; k < 6; k++)
-                    if (W(page[k])->isVisible()) shown << page[k];
-            QCOMPARE(shown, Ints(to, to + 6));
+            QCOMPARE(log.events, hides + to);
+            for (int id : basicPage + extendedPage)
+                if (W(id)->isVisible()) shown << id;
+            QCOMPARE(shown, to);
             QCOMPARE(int(para), basic ? 1 : 0);
             QCOMPARE(Without(Snapshot(), "page, switch"), Without(before, "page, switch"));
             if (i == 1) Type(PANEL_BACKLIM, "77");
@@ -216,38 +174,62 @@ class Gui : public QObject
         QCOMPARE(Ints({threshold, backlim}), (Ints{123, 77}));
     }
 
-    void header_data()
+    /* Start-up puts up the header (the logo when its file is there) and reads the panel. The
+    ** chart takes what the window gains, the parameter column keeps its width; the panel fits
+    ** 1366x768 framed, the window the 800-pixel test screen, its smallest 800x600. */
+    void headerAndSizes()
     {
-        QTest::addColumn<bool>("logo");
-        QTest::newRow("logo file there") << true;
-        QTest::newRow("logo file missing") << false;
-    }
-    /* Start-up puts up the header (the logo when its file is there) and reads the panel. */
-    void header()
-    {
-        QFETCH(bool, logo);
-        QTemporaryDir empty;
-        if (!logo) qputenv("VELTRAV20_DATA_DIR", empty.path().toLocal8Bit());
-        Discard();
-        QVERIFY(Load([] { fileLabels = W(PANEL_STATUS)->window()->findChildren<QLabel *>(); }) > 0);
-        qunsetenv("VELTRAV20_DATA_DIR");
-        QCOMPARE(Header(), (QStringList{"Example Sensorics Ltd. 15,5 12pt ffffff on 0080ff",
-                                        "Tel. +00 000 000 000 15,20 12pt ffffff on 0080ff",
-                                        "Veltra-Razov V2.0 218,30 18pt ffffff on 0080ff",
-                                        "www.example.com 15,35 12pt ffffff on 0080ff"}));
-        QCOMPARE(Val(PANEL_HEADER_DECO, ATTR_FRAME_COLOR), 0x0080FF);
-        QCOMPARE(Ints({Val(PANEL_LOGO, ATTR_LEFT), Val(PANEL_LOGO, ATTR_TOP)}), (Ints{168, 6}));
-        QCOMPARE(qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap().size(),
-                 logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
-        QCOMPARE(Vars(), (Ints{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0}));
-        QVERIFY(W(PANEL_RECORDING)->isHidden());
-        /* the texts and the logo lie in the header band, and stay there under a menu bar */
-        const QRect band = OnWindow(W(PANEL_HEADER_DECO));
-        for (QLabel *l : PanelWidget(panel)->findChildren<QLabel *>())
-            if (!fileLabels.contains(l) || l == W(PANEL_LOGO))
-                QVERIFY2(band.contains(OnWindow(l)), qPrintable(l->text()));
-        auto *bar = PanelWidget(panel)->findChild<QMenuBar *>();
-        QVERIFY(bar && bar->isVisible() && band.top() >= bar->height());
+        QWidget *window = nullptr;
+        for (bool logo : {true, false}) {
+            QTemporaryDir empty;
+            if (!logo) qputenv("VELTRAV20_DATA_DIR", empty.path().toLocal8Bit());
+            Discard();
+            QVERIFY(Load([] { fileLabels = PanelWidget(panel)->findChildren<QLabel *>(); }) > 0);
+            qunsetenv("VELTRAV20_DATA_DIR");
+            window = PanelWidget(panel);
+            QWidget *deco = W(PANEL_HEADER_DECO);
+            QStringList added; /* text, position, size and colours */
+            for (QLabel *l : window->findChildren<QLabel *>())
+                if (const int id = ControlIdOf(l); !fileLabels.contains(l))
+                    added << QString::asprintf(
+                        "%s %d,%d %dpt %06x on %06x", qPrintable(Text(id)), Val(id, ATTR_LEFT),
+                        Val(id, ATTR_TOP), Val(id, ATTR_TEXT_POINT_SIZE), Val(id, ATTR_TEXT_COLOR),
+                        Val(id, ATTR_TEXT_BGCOLOR));
+            added.sort();
+            QCOMPARE(added, (QStringList{"Example Sensorics Ltd. 15,5 12pt ffffff on 0080ff",
+                                         "Tel. +00 000 000 000 15,20 12pt ffffff on 0080ff",
+                                         "Veltra-Razov V2.0 218,30 18pt ffffff on 0080ff",
+                                         "www.example.com 15,35 12pt ffffff on 0080ff"}));
+            QCOMPARE(Val(PANEL_HEADER_DECO, ATTR_FRAME_COLOR), 0x0080FF);
+            QCOMPARE(Ints({Val(PANEL_LOGO, ATTR_LEFT), Val(PANEL_LOGO, ATTR_TOP)}), (Ints{168, 6}));
+            QCOMPARE(qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap().size(),
+                     logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
+            QCOMPARE(Vars(), (Ints{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0}));
+            QVERIFY(W(PANEL_RECORDING)->isHidden());
+            /* the texts and the logo lie in the header band, and stay there under a menu bar */
+            const QRect band(deco->mapTo(window, QPoint()), deco->size());
+            for (QLabel *l : window->findChildren<QLabel *>())
+                if (!fileLabels.contains(l) || l == W(PANEL_LOGO))
+                    QVERIFY2(band.contains(QRect(l->mapTo(window, QPoint()), l->size())),
+                             qPrintable(l->text()));
+            auto *bar = window->findChild<QMenuBar *>();
+            QVERIFY(bar && bar->isVisible() && band.top() >= bar->height());
+        }
+        const int unshown = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
+        const QSize own = PanelWidget(unshown)->size();
+        DiscardPanel(unshown);
+        QVERIFY(own.width() <= 1366 - 16 && own.height() <= 768 - 88);
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        QVERIFY(window->minimumWidth() <= 800 - 16 && window->minimumHeight() <= 600 - 72);
+        window->resize(own);
+        QTRY_COMPARE(window->size(), own);
+        const QSize chart = W(PANEL_STRIPCHART)->size();
+        const int placeWidth = W(PANEL_HOLD)->width();
+        window->resize(own + QSize(300, 200));
+        QTRY_COMPARE(W(PANEL_STRIPCHART)->size(), chart + QSize(300, 200));
+        QCOMPARE(W(PANEL_HOLD)->width(), placeWidth);
+        for (int id : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
+            QCOMPARE(W(id)->geometry(), W(PANEL_STRIPCHART)->geometry());
     }
 
     void textsFit_data()
@@ -276,29 +258,6 @@ class Gui : public QObject
             QTRY_VERIFY2(Clipped().isEmpty(), qPrintable(Clipped().join(", ")));
             Click(PANEL_PARA_VISIBLE);
         }
-    }
-
-    /* The chart takes what the window gains, the parameter column keeps its width; the panel
-    ** fits 1366x768 framed, the window the 800-pixel test screen, its smallest 800x600. */
-    void chartTakesRoomWindowGains()
-    {
-        QWidget *window = PanelWidget(panel);
-        const int unshown = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1);
-        const QSize own = PanelWidget(unshown)->size();
-        DiscardPanel(unshown);
-        QVERIFY(own.width() <= 1366 - 16 && own.height() <= 768 - 88);
-        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
-        QVERIFY(window->minimumWidth() <= 800 - 16 && window->minimumHeight() <= 600 - 72);
-        window->resize(own);
-        QTRY_COMPARE(window->size(), own);
-        QWidget *chart = W(PANEL_STRIPCHART);
-        const QSize chartBefore = chart->size();
-        const int placeWidth = W(PANEL_HOLD)->width();
-        window->resize(own + QSize(300, 200));
-        QTRY_COMPARE(chart->size(), chartBefore + QSize(300, 200));
-        QCOMPARE(W(PANEL_HOLD)->width(), placeWidth);
-        for (int id : {PANEL_GRAPH_ADJ, PANEL_GRAPH_JUMPBUF})
-            QCOMPARE(W(id)->geometry(), chart->geometry());
     }
 };
 

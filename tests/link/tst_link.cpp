@@ -3,6 +3,7 @@
 #include "support/fixture.h"
 
 #include <QSerialPort>
+#include <array>
 
 using namespace fx;
 
@@ -10,40 +11,28 @@ namespace
 {
 
 enum Op { LineCheck, GetRam, GetEeprom, GetBuffer, Polling };
-const struct {
-    const char *name;
-    int command, replyLen;
-    const char *source; /* the simulator's data that the reply carries */
-    /* The fast faults for every operation. A slow one (silent, short, late: each waits out
-    ** the 3.0 s limit) runs the same wait whatever the operation, so each is met once or
-    ** twice, not five times. */
-    const char *faults;
-} ops[] = {
+const int Port = 4, R = PANEL_SELECT_RAM, E = PANEL_SELECT_EEPROM, F = PANEL_SELECT_FILE;
+// clang-format off
+/* faults: all the fast ones; a slow one (silent, short, late: 3.0 s) is met once or twice */
+const struct { const char *name; int command, replyLen; const char *source, *faults; } ops[] = {
     {"line check", 7, AnzLineCheck, "ram", "silent long split wrong"},
     {"Get RAM", 3, AnzPara, "ram", "short late long split wrong"},
     {"Get EEPROM", 4, AnzPara, "eeprom", "long split"},
     {"GetBuff", 6, AnzJump, "jump", "short long split wrong"},
     {"polling cycle", 5, AnzData, "data", "silent long split wrong"},
 };
-const QMap<QString, QString> faultArgs{{"silent", "silent"},  {"short", "short"},
-                                       {"long", "long"},      {"split", "split 1 300"},
-                                       {"late", "late 3400"}, {"wrong", "wrong"}};
-const int Port = 4;
-
-const struct {
-    const char *name, *device, *status; /* status null: "LINE OK" */
-} opens[] = {
-    {"no such device", "none", "No serial port found"},
-    {"held by another program", "held", "Cannot open port"},
-    {"a regular file", "file", "Unknown system error"},
-    {"port 255 answers", "sim", nullptr},
+const QMap<QString, QString> faultArgs{{"silent", "silent"}, {"short", "short"}, {"long", "long"},
+    {"split", "split 1 300"}, {"late", "late 3400"}, {"wrong", "wrong"}};
+const struct { const char *name, *device, *status /* null: LINE OK */; int lit; } opens[] = {
+    {"no such device", "none", "No serial port found", R},
+    {"held by another program", "held", "Cannot open port", R},
+    {"a regular file", "file", "Unknown system error", R},
+    {"port 255 answers, EEPROM lit: EEPROM read", "sim", nullptr, E},
+    {"port 255 answers, FILE lit: RAM read", "sim", nullptr, F},
 };
-
-const struct {
-    const char *name, *system; /* the devices as the system lists them */
-    int overridden;            /* VELTRAV20_COM<n> names the simulator, or 0 */
-    const char *ports, *first; /* port 1, 2, ..; how port 1 is reached */
-} numberings[] = {
+/* overridden: VELTRAV20_COM<n> names the simulator (0: none); ports: 1, 2, ..; first: port 1's */
+const struct { const char *name, *system; int overridden; const char *ports, *first; }
+numberings[] = {
     {"built-in ports by their numbers", "ttyS1;ttyS10;ttyS0;ttyS2", 0,
      "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2 /dev/ttyS10", "built-in serial"},
     {"one adapter", "ttyUSB0=FT232R USB UART", 0, "/dev/ttyUSB0",
@@ -55,21 +44,7 @@ const struct {
      "built-in serial"},
     {"no serial port", "", 0, "", ""},
 };
-
-void Run(const Sim &sim, int op)
-{
-    if (op == LineCheck) CommitPort(Port);
-    if (op == GetRam || op == GetEeprom) Click(Get);
-    if (op == GetBuffer) Click(GetBuff);
-    if (op == Polling) RunCycles(sim, 1);
-}
-
-/* What the operation took from a good reply. */
-Ints Result(int op)
-{
-    if (op == GetBuffer) return Ints(jumpbuf, jumpbuf + AnzJump);
-    return op == Polling ? Ints(databuf, databuf + AnzData) : Packet();
-}
+// clang-format on
 
 } // namespace
 
@@ -80,15 +55,12 @@ class Link : public QObject
     int rows = 0;
 
   private slots:
-    void initTestCase()
-    {
-        QVERIFY(Load() > 0);
-        SetCtrlVal(panel, PANEL_SOURCE, 1);
-    }
+    void initTestCase() { QVERIFY(Load() > 0); }
     void cleanupTestCase() { Discard(); }
     void init()
     {
-        if (!Val(PANEL_SELECT_RAM)) Click(PANEL_SELECT_RAM);
+        SetCtrlVal(panel, PANEL_SOURCE, 1);
+        if (!Val(R)) Click(R);
         QVERIFY(Connect(sim, Port));
     }
 
@@ -109,8 +81,16 @@ class Link : public QObject
         QFETCH(QString, fault);
         const auto &o = ops[op];
         const bool ok = fault == "split" || (fault == "wrong" && op != LineCheck);
-        const int toggle = op == GetEeprom ? PANEL_SELECT_EEPROM : PANEL_SELECT_RAM;
-        if (!Val(toggle)) Click(toggle);
+        const auto run = [&] {
+            if (op == LineCheck) return CommitPort(Port);
+            op == Polling ? void(RunCycles(sim, 1)) : Click(op == GetBuffer ? GetBuff : Get);
+        };
+        const auto taken = [op] { /* what the operation took from a good reply */
+                                  if (op == GetBuffer) return Ints(jumpbuf, jumpbuf + AnzJump);
+                                  return op == Polling ? Ints(databuf, databuf + AnzData)
+                                                       : Packet();
+        };
+        if (op == GetEeprom) Click(E);
         DispVis(); /* as a readout leaves it: the view of the source */
         Ints fresh;
         for (int i = 0; i < (op == LineCheck ? AnzPara : o.replyLen); i++)
@@ -122,16 +102,15 @@ class Link : public QObject
         const Ints packet = Packet();
         const int from = sim.frames().size();
         Popups popups;
-        Run(sim, op);
+        run();
         const Ints sent = op == LineCheck && ok ? Ints{7, 3} : Ints{o.command};
-        QVERIFY(sim.waitFrames(from + sent.size()));
-        QCOMPARE(sim.commands(from), sent);
+        QCOMPARE(sim.commands(from, true), sent);
         QCOMPARE(sim.frames()[from], Sim::frame(o.command, packet));
         if (ok) {
             if (fault == "wrong") fresh.last() ^= 1;
             QCOMPARE(popups.count(), 0);
             QCOMPARE(Status(), op == LineCheck ? LineOk() : status);
-            QCOMPARE(Result(op), fresh);
+            QCOMPARE(taken(), fresh);
             return;
         }
         QVERIFY(TimeoutReported(popups));
@@ -143,34 +122,20 @@ class Link : public QObject
         QTRY_COMPARE(GetInQLen(com), o.replyLen);
         fresh[0] ^= 0xFF;
         QVERIFY(sim.cmd(Line(o.source, fresh)));
-        Run(sim, op);
-        QCOMPARE(Result(op), fresh);
-    }
-
-    /* "Init COM-Port ..." while the new port is checked; the read after the check follows the
-    ** target, which stays. */
-    void commitReadsByTarget()
-    {
-        const Ints eeprom{70, 90, 46, 0, 10, 1, 20, 3, 1, 1, 15, 1, 0, 0, 1};
-        for (int toggle : {PANEL_SELECT_EEPROM, PANEL_SELECT_FILE}) {
-            QVERIFY(sim.cmd(Line("eeprom", eeprom)) && sim.cmd("fault 7 split 1 300 once"));
-            Click(toggle);
-            When seen([] { return Status() == "Init COM-Port ..."; }, [] {});
-            const int from = sim.frames().size();
-            CommitPort(Port);
-            QVERIFY(seen.done && Status() == LineOk() && Val(toggle) == 1);
-            const bool ee = toggle == PANEL_SELECT_EEPROM;
-            QCOMPARE(sim.commands(from, true), (Ints{7, ee ? 4 : 3}));
-            QCOMPARE(Packet(), ee ? eeprom : sim.get("ram"));
-        }
+        run();
+        QCOMPARE(taken(), fresh);
     }
 
     void openTexts_data() { AddRows(opens); }
-    /* The status line tells why a committed port did not open; no popup, nothing else moved. */
+    /* The status line tells why a committed port did not open (no popup, nothing else moved),
+    ** or shows "Init COM-Port ..." while it is checked; the read after follows the target. */
     void openTexts()
     {
         const auto &r = opens[Row()];
         const QString device = r.device;
+        QVERIFY(sim.cmd("eeprom 70 90 46 0 10 1 20 3 1 1 15 1 0 0 1"));
+        QVERIFY(sim.cmd("fault 7 split 1 300 once"));
+        if (!Val(r.lit)) Click(r.lit);
         QTemporaryDir dir;
         CloseCom(com);
         QSerialPort holder(sim.link());
@@ -179,17 +144,23 @@ class Link : public QObject
         if (device == "file") QVERIFY(QFile(name).open(QIODevice::WriteOnly));
         qputenv("VELTRAV20_COM255", name.toLocal8Bit());
         const QStringList before = Without(Snapshot(), "port, input, poll|geometry");
+        const int from = sim.frames().size();
         Popups popups;
+        When seen([] { return Status() == "Init COM-Port ..."; }, [] {});
         CommitPort(255);
         QCOMPARE(Status(), r.status ? QString(r.status) : LineOk());
         QCOMPARE(popups.count(), 0);
         QCOMPARE(com, 255);
+        QCOMPARE(Val(r.lit), 1);
         if (device != "sim") QCOMPARE(Without(Snapshot(), "port, input, poll|geometry"), before);
+        if (device != "sim") return;
+        QVERIFY(seen.done);
+        QCOMPARE(sim.commands(from, true), (Ints{7, r.lit == E ? 4 : 3}));
+        QCOMPARE(Packet(), sim.get(r.lit == E ? "eeprom" : "ram"));
     }
 
-    /* The device vanishes in a Get's reply wait: TIMEOUT, nothing changed, the port closed, a
-    ** Send fails at once. Label, tooltip and title follow the device as it goes and comes
-    ** back; the same number committed opens it again, its line check carrying pp. */
+    /* The device vanishes in a Get's reply wait: TIMEOUT, nothing changed, port closed, Send
+    ** fails at once; label, tooltip, title follow it; the number committed again reopens it. */
     void deviceGoneUntilCommitted()
     {
         const QString dot = " \u00B7 ", label = sim.link() + dot + "set by VELTRAV20_COM4";
@@ -219,20 +190,12 @@ class Link : public QObject
         QVERIFY(sim.waitFrames(2));
         QCOMPARE(sim.frames()[0], Sim::frame(7, sent));
         QCOMPARE(Params(), (Ints{110, 150, 100, 0, 30, 0, 40, 6, 2, 0, 3, 0}));
-        SetComDeviceList("ttyUSB0"); /* the system lists one device: COM 5 names none */
-        CommitPort(5);
-        QCOMPARE(Text(PANEL_COMDEVICE), QString("no device for COM 5"));
-        QCOMPARE(PanelWidget(panel)->windowTitle(),
-                 "Veltra-Razov V2.0" + dot + "COM 5" + dot + "no device");
-        QCOMPARE(Status(), QString("No serial port found"));
         QCOMPARE(popups.count(), 2);
-        SetComDeviceList(nullptr);
     }
 
     void numbering_data() { AddRows(numberings); }
-    /* Port n is the n-th device of the system's numbering (built-in ports by number, then
-    ** adapters by name; VELTRAV20_COM<n> overrides); one beyond names no device and fails to
-    ** open with "No serial port found" (-6). */
+    /* Port n is the n-th device (built-in ports by number, then adapters by name; an override
+    ** replaces one); one beyond names no device and fails with "No serial port found" (-6). */
     void numbering()
     {
         const auto &r = numberings[Row()];
@@ -250,19 +213,22 @@ class Link : public QObject
         }
         QCOMPARE(GetComPortInfo(ports.size() + 1, device, how), -6);
         QCOMPARE(QString(device), QString());
-        QCOMPARE(OpenComConfig(ports.size() + 1, "", 4800, 0, 8, 1, 1024, 1024), -6);
+        CommitPort(ports.size() + 1); /* the panel names the missing device */
+        QCOMPARE(Text(PANEL_COMDEVICE), QString("no device for COM %1").arg(ports.size() + 1));
+        QCOMPARE(PanelWidget(panel)->windowTitle(),
+                 QString("Veltra-Razov V2.0 \u00B7 COM %1 \u00B7 no device").arg(ports.size() + 1));
+        QCOMPARE(Status(), QString("No serial port found"));
         SetComDeviceList(nullptr);
-        qunsetenv("VELTRAV20_COM" + QByteArray::number(r.overridden));
     }
 
-    /* Every service refuses a port that is not open, without touching the buffer; a read
-    ** takes no more than its buffer holds, it asks for and is queued, the rest stays queued. */
-    void readsBounded()
+    /* Services refuse a port not open, leaving the buffer; a read takes no more than its buffer
+    ** holds, it asks for and is queued. 2048 bytes at once: the queue holds 1024, the rest comes
+    ** in order as reads make room; a full queue flushed, the next reply stands alone. */
+    void readsAndQueueBounded()
     {
-        QCOMPARE(OpenComConfig(0, "", 4800, 0, 8, 1, 1024, 1024), -2);
-        QCOMPARE(OpenComConfig(256, "", 4800, 0, 8, 1, 1024, 1024), -2);
-        unsigned char b[40] = {0x55, 7}, small[4];
+        unsigned char b[2048] = {0x55, 7}, small[4];
         for (int port : {0, 200, 256}) {
+            QVERIFY(port == 200 || OpenComConfig(port, "", 4800, 0, 8, 1, 1024, 1024) == -2);
             QVERIFY(SetComTime(port, 2.0) < 0 && SetCTSMode(port, 0) < 0);
             QVERIFY(FlushInQ(port) < 0 && FlushOutQ(port) < 0 && GetInQLen(port) < 0);
             QVERIFY(ComWrt(port, b, 17) < 0 && ComRd(port, b, 3) < 0 && b[0] == 0x55);
@@ -270,23 +236,18 @@ class Link : public QObject
         std::fill(b, b + 40, 0xCC);
         QCOMPARE(WriteExchange(3), 1);
         QTRY_COMPARE(GetInQLen(com), 15);
-        QCOMPARE(ComRdBounded(com, b, 8, 15), 8);
-        QCOMPARE(ComRdBounded(com, b + 8, 0, 15), 0);
-        QCOMPARE(ComRdBounded(com, b + 8, 32, -1), -1);
-        QCOMPARE(ComRdBounded(com, b + 8, 32, 5), 5);
-        QCOMPARE(ComRdBounded(com, b + 13, 32, 20), 2);
+        for (auto [at, size, asked, got] : {std::array{0, 8, 15, 8},
+                                            {8, 0, 15, 0},
+                                            {8, 32, -1, -1},
+                                            {8, 32, 5, 5},
+                                            {13, 32, 20, 2}}) /* at, holds, asks */
+            QCOMPARE(ComRdBounded(com, b + at, size, asked), got);
         QCOMPARE(Ints(b, b + 15), sim.get("ram"));
         QCOMPARE(Ints(b + 15, b + 40), Ints(25, 0xCC));
         QCOMPARE(WriteExchange(3), 1);
         QTRY_COMPARE(GetInQLen(com), 15);
         QCOMPARE(ComRd(com, small, 15), 4); /* the array's own size bounds it */
-    }
-
-    /* 2048 bytes at once: the queue holds 1024, the rest waits in the system and comes in
-    ** order once a read makes room. A full queue flushed: the next reply stands alone. */
-    void inputQueueBounded()
-    {
-        unsigned char b[2048];
+        QCOMPARE(FlushInQ(com), 0);
         QVERIFY(sim.cmd("flood 2048"));
         QTRY_COMPARE(GetInQLen(com), 1024);
         QCOMPARE(ComRdBounded(com, b, 2048, 100), 100); /* a part of the full queue */

@@ -10,28 +10,22 @@ namespace
 {
 
 const int R = PANEL_SELECT_RAM, E = PANEL_SELECT_EEPROM, F = PANEL_SELECT_FILE;
-
-Ints Lit()
-{
-    return {Val(R), Val(E), Val(F)};
-}
+const auto Lit = [] { return Ints{Val(R), Val(E), Val(F)}; };
+const auto Ring = [] { return Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME); };
 
 /* Power, correction interval, dead-time mode, dead time: whether dimmed. A dimmed input and
 ** its label name the mode that dims it in their tooltip; an undimmed one has none. */
 Ints Dimmed()
 {
-    const struct {
-        int id;
-        const char *by;
-    } rules[] = {{PANEL_POWER, "POWER MODE = DYN"},
-                 {PANEL_REGCNT, "POWER MODE = STAT"},
-                 {PANEL_DEADTIMEMODE, "TRIGGER = CONT"},
-                 {PANEL_DEADTIME, "TRIGGER = CONT"}};
+    const std::pair<int, const char *> rules[] = {{PANEL_POWER, "POWER MODE = DYN"},
+                                                  {PANEL_REGCNT, "POWER MODE = STAT"},
+                                                  {PANEL_DEADTIMEMODE, "TRIGGER = CONT"},
+                                                  {PANEL_DEADTIME, "TRIGGER = CONT"}};
     Ints out;
-    for (const auto &r : rules) {
-        const QString tip = W(r.id)->toolTip();
-        const bool told = Val(r.id, ATTR_DIMMED) ? tip.contains(r.by) : tip.isEmpty();
-        out << (told && ControlLabel(panel, r.id)->toolTip() == tip ? Val(r.id, ATTR_DIMMED) : -1);
+    for (const auto &[id, by] : rules) {
+        const QString tip = W(id)->toolTip();
+        const bool told = Val(id, ATTR_DIMMED) ? tip.contains(by) : tip.isEmpty();
+        out << (told && ControlLabel(panel, id)->toolTip() == tip ? Val(id, ATTR_DIMMED) : -1);
     }
     return out;
 }
@@ -47,55 +41,30 @@ QRgb Face(QWidget *w)
     return std::max_element(count.begin(), count.end()).key();
 }
 
-QString Ring()
-{
-    return Text(PANEL_DEADTIME, ATTR_LABEL_TEXT) + " " + Text(PANEL_DEADTIME);
-}
-
+// clang-format off
 /* percent = 100 * (46 - raw) / 46, raw = 46 - percent * 46 / 100, both truncated. */
-const struct {
-    const char *name;
-    int raw, percent, rawBack; /* -1: that way not checked */
-} powers[] = {
+const struct { const char *name; int raw /* -1: set in percent */, percent, rawBack; } powers[] = {
     {"100 %", -1, 100, 0},   {"98 %", -1, 98, 1},   {"50 %", -1, 50, 23},  {"1 %", -1, 1, 46},
     {"0 %", -1, 0, 46},      {"raw 0", 0, 100, 0},  {"raw 1", 1, 97, 2},   {"raw 10", 10, 78, 11},
     {"raw 24", 24, 47, 25},  {"raw 45", 45, 2, 46}, {"raw 46", 46, 0, 46}, {"raw 47", 47, 0, 46},
     {"raw 255", 255, 0, 46},
 };
-
-const struct {
-    const char *name;
-    Ints clicks, lit; /* lit: RAM, EEPROM, FILE afterwards */
-    int target;
-} toggles[] = {
-    {"lit RAM switched off stays RAM", {R}, {1, 0, 0}, RAM},
-    {"EEPROM on", {E}, {0, 1, 0}, EEPROM},
-    {"FILE on", {F}, {0, 0, 1}, DATFILE},
+/* lit: RAM, EEPROM, FILE afterwards */
+const struct { const char *name; Ints clicks, lit; int target; } toggles[] = {
+    {"lit RAM switched off stays RAM", {R}, {1, 0, 0}, RAM}, {"EEPROM on", {E}, {0, 1, 0}, EEPROM},
+    {"FILE on", {F}, {0, 0, 1}, DATFILE}, {"RAM on while FILE lit", {F, R}, {1, 0, 0}, RAM},
     {"lit EEPROM switched off gives RAM", {E, E}, {1, 0, 0}, RAM},
     {"lit FILE switched off gives RAM", {F, F}, {1, 0, 0}, RAM},
     {"FILE on while EEPROM lit", {E, F}, {0, 0, 1}, DATFILE},
-    {"RAM on while FILE lit", {F, R}, {1, 0, 0}, RAM},
 };
-
-const struct {
-    const char *name;
-    int toggle, switchTo, command, minMs; /* switchTo: clicked 0.3 s after, or 0 */
-} settles[] = {
+/* switchTo: clicked 0.3 s into the wait, which follows the target at the click */
+const struct { const char *name; int toggle, switchTo, command, minMs; } settles[] = {
     {"RAM: command 3 after 0.1 s", R, 0, 3, 100},
     {"EEPROM: command 4 after 1.5 s", E, 0, 4, 1500},
-    /* the wait follows the target at the click, the command the target after it */
     {"EEPROM, then RAM: command 3 after 1.5 s", E, R, 3, 1500},
 };
-
-const struct {
-    const char *name;
-    int toggle;
-    Ints set;
-    int percent, rawBack;
-    Ints dimmed;
-    const char *ring; /* empty: not checked */
-} transfers[] = {
-    // clang-format off
+const struct { const char *name; int toggle; Ints set; int percent, rawBack; Ints dimmed;
+               const char *ring; /* empty: not checked */ } transfers[] = {
     {"RAM: raw 0, static, CONT", R, {101, 102, 0, 0, 104, 0, 106, 107, 108, 0, 5, 1, 250, 251, 252},
      100, 0, {0, 1, 0, 0}, "DEAD TIME[%] 30"},
     {"RAM: raw 10, dynamic, EXT, ms", R, {1, 2, 10, 1, 3, 1, 5, 6, 7, 1, 15, 1, 7, 8, 9},
@@ -104,16 +73,10 @@ const struct {
      50, 23, {1, 0, 1, 1}, "DEAD TIME[%] 0"},
     {"EEPROM: raw 46, values no ring lists", E, {1, 2, 46, 9, 3, 7, 5, 6, 7, 200, 40, 5, 0, 0, 1},
      0, 46, {1, 0, 1, 1}, ""},
-    // clang-format on
 };
-
-const struct {
-    const char *name, *outer;
-    int late; /* the outer one's reply to this command 0.5 s late, the inner one given after
-                 its frame; 0: in the settle wait */
-    const char *inner;
-    Ints sent; /* every frame */
-} nested[] = {
+/* late: the outer one's reply to this command 0.5 s late, the inner one given after its
+** frame; 0: in the settle wait. sent: every frame */
+const struct { const char *name, *outer; int late; const char *inner; Ints sent; } nested[] = {
     {"Get in Get's settle wait", "get eeprom", 0, "get", {4}},
     {"Send in Get's reply wait", "get", 3, "send", {3}},
     {"port commit in Get's reply wait", "get", 3, "port", {3}},
@@ -122,13 +85,12 @@ const struct {
     {"GetBuff in the line check", "port", 7, "getbuff", {7, 3}},
     {"Send in the read after the line check", "port", 3, "send", {7, 3}},
 };
+// clang-format on
 
-void Operate(const QString &what, int port)
+void Operate(const QString &w, int port)
 {
-    if (what == "send" || what == "go") Click(what == "go" ? Go : Send);
-    if (what == "get" || what == "get eeprom") Click(Get);
-    if (what == "getbuff") Click(GetBuff);
-    if (what == "port") CommitPort(port);
+    if (w == "port") return CommitPort(port);
+    Click(w == "go" ? Go : w == "send" ? Send : w == "getbuff" ? GetBuff : Get);
 }
 
 } // namespace
@@ -139,11 +101,7 @@ class ParameterSet : public QObject
     Sim sim;
 
   private slots:
-    void initTestCase()
-    {
-        QVERIFY(Load() > 0);
-        QVERIFY(Connect(sim, 2));
-    }
+    void initTestCase() { QVERIFY(Load() > 0 && Connect(sim, 2)); }
     void cleanupTestCase() { Discard(); }
     void cleanup()
     {
@@ -163,7 +121,8 @@ class ParameterSet : public QObject
     }
 
     void toggleRule_data() { AddRows(toggles); }
-    /* After every click exactly one toggle is lit and the target names it. */
+    /* After every click exactly one toggle is lit and the target names it; as drawn, the lit
+    ** toggle's face differs from the unlit ones'. */
     void toggleRule()
     {
         const auto &r = toggles[Row()];
@@ -173,17 +132,12 @@ class ParameterSet : public QObject
             QCOMPARE(Lit().count(1), 1);
             QCOMPARE(target, Lit()[0] ? int(RAM) : Lit()[1] ? int(EEPROM) : int(DATFILE));
         }
-        QCOMPARE(Lit(), r.lit);
         QCOMPARE(target, r.target);
-    }
-
-    /* As drawn, the lit toggle's face differs from the unlit ones' and moves with the click. */
-    void litToggleStandsOut()
-    {
-        const QRgb lit = Face(W(R)), unlit = Face(W(F));
-        QVERIFY(lit != unlit);
-        Click(E);
-        QCOMPARE(QList<QRgb>({Face(W(E)), Face(W(R))}), QList<QRgb>({lit, unlit}));
+        const QRgb lit = Face(W(Ints{R, E, F}[r.lit.indexOf(1)]));
+        Ints same;
+        for (int id : {R, E, F})
+            same << int(Face(W(id)) == lit);
+        QCOMPARE(same, r.lit);
     }
 
     void settleWait_data() { AddRows(settles); }
@@ -256,12 +210,10 @@ class ParameterSet : public QObject
         Popups popups;
         QTimer stop; /* ends a polling loop that should never have started */
         QObject::connect(&stop, &QTimer::timeout, [] { poll = 0; });
-        int pointer = -1;
-        bool given = false;
+        int pointer = -1, given = false;
         When inner([&] { return busy && (!r.late || sim.commands(from).contains(r.late)); },
                    [&] {
-                       const QCursor *cursor = QApplication::overrideCursor();
-                       pointer = cursor ? int(cursor->shape()) : -1;
+                       if (const QCursor *c = QApplication::overrideCursor()) pointer = c->shape();
                        stop.start(3000);
                        Operate(r.inner, 3);
                        given = stop.isActive(); /* returned at once */
@@ -289,13 +241,13 @@ class ParameterSet : public QObject
         QVERIFY(sim.cmd("ram 80 100 10 0 20 0 30 5 4 0 5 0 0 0 0"));
         Click(Get);
         QCOMPARE(Dimmed(), (Ints{0, 1, 0, 0}));
-        Choose(PANEL_PMOD, 1);
-        QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
+        for (auto [ring, value, dimmed] : {std::tuple{PANEL_PMOD, 1, Ints{1, 0, 0, 0}},
+                                           {PANEL_TRIGGER, 2, {1, 0, 1, 1}},
+                                           {PANEL_TRIGGER, 0, {1, 0, 0, 0}}}) {
+            Choose(ring, value);
+            QCOMPARE(Dimmed(), dimmed);
+        }
         QCOMPARE(Val(PANEL_REGCNT, ATTR_VISIBLE), 0);
-        Choose(PANEL_TRIGGER, 2);
-        QCOMPARE(Dimmed(), (Ints{1, 0, 1, 1}));
-        Choose(PANEL_TRIGGER, 0);
-        QCOMPARE(Dimmed(), (Ints{1, 0, 0, 0}));
         Click(PANEL_PARA_VISIBLE);
         QCOMPARE(Ring(), QString("DEAD TIME[%] 30"));
         Choose(PANEL_DEADTIMEMODE, 1);
