@@ -137,18 +137,14 @@ class DeadlineWake : public QObject
 ** repaint (displays and strip chart, half a millisecond and more with a window system) then
 ** runs while the request is on the line, instead of lengthening every cycle before its pause.
 ** Only the panels' repaints of the pass itself are held: a wait or a popup nested in a
-** callback of the pass hands the held ones back as it begins, and repaints at once. */
+** callback of the pass hands the held ones back (releaseRepaints) as it begins. */
 class RepaintHold : public QObject
 {
   public:
     explicit RepaintHold(QObject *parent) : QObject(parent) {}
 
-    /* Holds the repaint requests of the event loop running now until release(). */
-    void hold()
-    {
-        holding = true;
-        level = QThread::currentThread()->loopLevel();
-    }
+    /* Holds the panels' repaint requests until release(). */
+    void hold() { holding = true; }
     /* Stops holding; the held requests go back to the event queue, in the order they came. */
     void release()
     {
@@ -161,19 +157,13 @@ class RepaintHold : public QObject
     }
     bool eventFilter(QObject *obj, QEvent *ev) override
     {
-        if (!holding) return false;
-        if (QThread::currentThread()->loopLevel() != level) { // a nested loop of the toolkit's
-            release();
-            return false;
-        }
-        if (ev->type() != QEvent::UpdateRequest) return false;
+        if (!holding || ev->type() != QEvent::UpdateRequest) return false;
         if (!held.contains(obj)) held.append(obj);
         return true;
     }
 
   private:
     bool holding = false;
-    int level = 0;                 /* the event loop whose repaints are held */
     QList<QPointer<QObject>> held; /* windows whose repaint request was held */
 };
 
