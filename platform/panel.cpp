@@ -287,6 +287,29 @@ void keepRoomWhenHidden(QWidget *root)
             }
 }
 
+/* A word-wrapped text message asks for the height its lines take at its width. A window's
+** smallest size is made of its controls' smallest sizes, which know nothing of a height that
+** follows the width, so without this a text that wraps to more lines takes its room from the
+** controls above it and squeezes them below their own smallest size. */
+struct WrappedTextRoom : QObject {
+    using QObject::QObject;
+    static void fit(QLabel *label)
+    {
+        if (label->wordWrap())
+            label->setMinimumHeight(qMax(0, label->heightForWidth(label->width())));
+    }
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Resize) fit(static_cast<QLabel *>(o));
+        return false;
+    }
+};
+
+void keepWrappedTextRoom(QLabel *label)
+{
+    if (label->wordWrap()) label->installEventFilter(new WrappedTextRoom(label));
+}
+
 void setRingItems(QComboBox *ring)
 {
     const QStringList values =
@@ -352,6 +375,7 @@ int LoadPanel(int, const char *fileName, int panelId)
         const QString cb = w->property(PropCallback).toString();
         if (!cb.isEmpty() && (!lookUp(cb, &c.callback, nullptr) || !c.callback)) return -3;
         if (c.kind == Kind::Ring) setRingItems(static_cast<QComboBox *>(w));
+        if (c.kind == Kind::TextMsg) keepWrappedTextRoom(static_cast<QLabel *>(w));
         w->setContextMenuPolicy(Qt::DefaultContextMenu);
         p->controls[c.id] = c;
     }
@@ -559,6 +583,7 @@ int SetCtrlVal(int panel, int control, const char *text)
         auto *label = static_cast<QLabel *>(c->widget.data());
         label->setText(s);
         label->adjustSize();
+        WrappedTextRoom::fit(label);
         return 0;
     }
     default: {

@@ -61,7 +61,7 @@ struct ShowHideLog : QObject {
 QList<QLabel *> fileLabels; /* the panel file's own labels */
 
 /* Every control or label smaller than its style needs for its texts (a ring's items, a
-** numeric input's extremes); a text line's text wider than its edit. */
+** numeric input's extremes, a wrapped text's lines); a text line's text wider than its edit. */
 QStringList Clipped()
 {
     QStringList out;
@@ -69,10 +69,11 @@ QStringList Clipped()
         auto *label = qobject_cast<QLabel *>(w);
         auto *line = qobject_cast<QSpinBox *>(w->parent()) ? nullptr : qobject_cast<QLineEdit *>(w);
         QSize need = w->minimumSizeHint();
+        if (label && label->wordWrap()) need = QSize(0, label->heightForWidth(label->width()));
         if (line)
             need.setWidth(line->fontMetrics().horizontalAdvance(line->text()) + 4 + w->width() -
                           line->contentsRect().width());
-        if (label ? label->wordWrap() || !label->pixmap().isNull()
+        if (label ? !label->pixmap().isNull()
                   : !qobject_cast<QAbstractButton *>(w) && !qobject_cast<QComboBox *>(w) &&
                         !qobject_cast<QSpinBox *>(w) && !line)
             continue;
@@ -239,7 +240,7 @@ class Gui : public QObject
             QTest::addRow("%gx", scale) << scale;
     }
     /* Text `scale` times its size, the window at its smallest, both pages, the longer ms
-    ** label: no text is larger than its control's room. */
+    ** label, a long device name: no text is larger than its control's room. */
     void textsFit()
     {
         QFETCH(double, scale);
@@ -252,6 +253,7 @@ class Gui : public QObject
         QVERIFY(Load() > 0);
         SetCtrlVal(panel, PANEL_DEADTIMEMODE, 1);
         CBF_EditDeadTimeMode(panel, PANEL_DEADTIMEMODE, EVENT_COMMIT, nullptr, 0, 0);
+        SetCtrlVal(panel, PANEL_COMDEVICE, "/dev/serial/by-id/usb-0000_0000-if00-port0 · USB");
         for (int page = 0; page < 2; page++) {
             PanelWidget(panel)->resize(1, 1);
             QTRY_COMPARE(PanelWidget(panel)->size(), PanelWidget(panel)->minimumSize());
