@@ -271,8 +271,16 @@ static void Pump()
     QThread::msleep(2);
 }
 
+Sim::~Sim()
+{
+    stop();
+    for (int port : assigned)
+        qunsetenv("VELTRAV20_COM" + QByteArray::number(port));
+}
+
 void Sim::assign(int port) const
 {
+    assigned << port;
     qputenv("VELTRAV20_COM" + QByteArray::number(port), link().toLocal8Bit());
 }
 

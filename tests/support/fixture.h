@@ -25,7 +25,7 @@ typedef QList<int> Ints;
 class Sim
 {
   public:
-    ~Sim() { stop(); }
+    ~Sim(); /* stops it and takes back the ports it was assigned */
     bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
     void stop();
     QString link() const { return dir.filePath("tty"); }
@@ -45,6 +45,7 @@ class Sim
     QByteArray readLine();
     QTemporaryDir dir;
     QProcess process;
+    mutable Ints assigned;
 };
 
 namespace fx
