@@ -54,15 +54,14 @@ int Exit(const QString &dataDir, const char *platform, const char *display, QByt
     return ended ? p.exitCode() : -1000;
 }
 
-const struct {
-    const char *name, *fault; /* "none": no device */
-    Ints onPanel;             /* when the panel is first shown */
-    const char *status;
-} starts[] = {
+// clang-format off
+/* fault "none": no device; onPanel: the inputs when the panel is first shown */
+const struct { const char *name, *fault; Ints onPanel; const char *status; } starts[] = {
     {"sensor answers", "", {120, 140, 50, 1, 50, 2, 60, 9, 8, 1, 7, 1}, ""},
     {"line check fails", "7:wrong", {80, 100, 80, 0, 20, 0, 30, 5, 4, 0, 5, 0}, "TIMEOUT"},
     {"no serial port", "none", {80, 100, 80, 0, 20, 0, 30, 5, 4, 0, 5, 0}, "No serial port found"},
 };
+// clang-format on
 
 } // namespace
 

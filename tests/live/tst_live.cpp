@@ -73,41 +73,18 @@ QStringList Drawn(int control, bool legend = false)
     return out;
 }
 
-const struct {
-    const char *name;
-    int n, shift; /* shift 99: Copy1D */
-    bool inPlace;
-    int status;
-    Values out; /* refused: the output as it was */
-} shifts[] = {
-    {"Copy1D n = 0", 0, 99, false, -20003, Values(5, -7)},
-    {"Copy1D n = 3", 3, 99, false, 0, {1, 2, 3, -7, -7}},
-    {"Shift n = 0", 0, 1, false, -20003, Values(5, -7)},
-    {"n = 5, shift 5", 5, 5, false, -20102, Values(5, -7)},
-    {"n = 5, shift -5, in place", 5, -5, true, -20102, {1, 2, 3, 4, 5}},
-    {"shift 0 copies", 5, 0, false, 0, {1, 2, 3, 4, 5}},
-    {"by -2 in place", 5, -2, true, 0, {3, 4, 5, 0, 0}},
-    {"by 2 in place", 5, 2, true, 0, {0, 0, 1, 2, 3}},
-    {"by 2 to another", 5, 2, false, 0, {0, 0, 1, 2, 3}},
-};
-
 /* percent = 100 * time / in0, rounded down; bytes low first (0x23 0x01 is 0x0123) */
-const struct {
-    const char *name;
-    int edge, in0, in1, edgePercent, winPercent;
-} cycles[] = {
+// clang-format off
+const struct { const char *name; int edge, in0, in1, edgePercent, winPercent; } cycles[] = {
     {"edge 0x0123 of 1000, window 600", 0x0123, 1000, 600, 29, 60},
     {"largest products", 0xFFFF, 1, 0xFFFF, 6553500, 6553500},
     {"no 100 % reference", 500, 0, 300, 0, 0},
 };
 
-const struct {
-    const char *name, *action;
-    int after;       /* data requests before the action; 0: in Go's settle wait */
-    bool unanswered; /* the request in flight meanwhile gets no reply */
-    Ints sent;       /* the action's frames */
-    bool ends;
-} interrupts[] = {
+/* after: data requests before the action, 0: in Go's settle wait; unanswered: the request in
+** flight meanwhile gets no reply; sent: the action's frames */
+const struct { const char *name, *action; int after; bool unanswered; Ints sent; bool ends; }
+interrupts[] = {
     {"GetBuff", "GetBuff", 2, false, {6}, true},
     {"Send to RAM", "Send", 2, false, {1}, true},
     {"Get from RAM", "Get", 2, false, {3}, true},
@@ -123,40 +100,25 @@ const struct {
     {"a second Go: ignored, one Stop ends the loop", "Go", 2, false, {}, false},
 };
 
-const struct {
-    const char *name;
-    int view;
-    Ints shown;         /* DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5 */
-    QStringList legend; /* of the strip chart */
-} views[] = {
+/* shown: DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5; the legend */
+const struct { const char *name; int view; Ints shown; QStringList legend; } views[] = {
     {"raw", 0, {1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}, {"DAT0 #0072b2", "DAT1 #e69f00"}},
-    {"NORM",
-     1,
-     {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1},
+    {"NORM", 1, {1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1},
      {"NORM #000000", "THRESHOLD #d55e00", "HYSTERESIS #009e73"}},
-    {"adjustment: traces as they were",
-     2,
-     {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1},
+    {"adjustment: traces as they were", 2, {0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1},
      {"DAT0 #0072b2", "NORM #000000", "HYSTERESIS #009e73"}},
 };
 
-const struct {
-    const char *name;
-    int edge, window, edgeSlot, windowSlot; /* times of 1000; slot -1: no bar */
-} bars[] = {
+/* times of 1000; slot -1: no bar */
+const struct { const char *name; int edge, window, edgeSlot, windowSlot; } bars[] = {
     {"edge 0 %, window 100 %", 0, 1000, 0, -1},
     {"edge 99.9 %, window 0 %", 999, 0, 99, 0},
     {"edge 100 %, window 99 %", 1000, 990, -1, 99},
 };
 
-} // namespace
-
 /* Recorded cycles: a packet and its line's fields after the time, by hand: percent = 100 *
 ** time / IN0 time, rounded down, empty without an IN0 time; threshold 90, hysteresis 110. */
-const struct {
-    int dat0, dat1, norm, edge, in0, in1;
-    const char *fields;
-} recorded[] = {
+const struct { int dat0, dat1, norm, edge, in0, in1; const char *fields; } recorded[] = {
     {200, 50, 204, 0x0123, 1000, 600, "200,50,204,29,60,291,1000,600,90,110"},
     {10, 240, 10, 500, 0, 300, "10,240,10,,,500,0,300,90,110"},
     {255, 0, 255, 0xFFFF, 1, 0xFFFF, "255,0,255,6553500,6553500,65535,1,65535,90,110"},
@@ -164,22 +126,20 @@ const struct {
 };
 
 /* The exports, read back: the file's line count and header line. */
-const struct {
-    const char *name;
-    int item;
-    const char *file;
-    int lines;
-    const char *header;
-} exports[] = {
+const struct { const char *name; int item; const char *file; int lines; const char *header; }
+exports[] = {
     {"history", MENU_EXPORT_HISTORY, "h.csv", 101, "sample,DAT0,DAT1,NORM,threshold,hysteresis"},
     {"jump buffer", MENU_EXPORT_JUMPBUF, "j.csv", 17, "index,value,threshold"},
     {"graph image", MENU_SAVE_GRAPH, "g.png", 0, nullptr},
 };
+// clang-format on
 
 QList<QByteArray> Lines(const QString &path) /* none for a missing file */
 {
     return QFile::exists(path) ? Contents(path).trimmed().split('\n') : QList<QByteArray>();
 }
+
+} // namespace
 
 class Live : public QObject
 {
@@ -210,16 +170,6 @@ class Live : public QObject
         auto *x = qobject_cast<QValueAxis *>(Chart(PANEL_STRIPCHART)->axes(Qt::Horizontal)[0]);
         QVERIFY(x->isVisible() && !x->titleText().isEmpty());
         QCOMPARE(QPointF(x->min(), x->max()), QPointF(0, 100));
-    }
-
-    void copyAndShift_data() { AddRows(shifts); }
-    void copyAndShift()
-    {
-        const auto &r = shifts[Row()];
-        double a[5] = {1, 2, 3, 4, 5}, b[5] = {-7, -7, -7, -7, -7}, *to = r.inPlace ? a : b;
-        QCOMPARE(r.shift == 99 ? Copy1D(a, r.n, to) : Shift(a, r.n, r.shift, to), r.status);
-        QCOMPARE(Values(to, to + 5), r.out);
-        if (!r.inPlace) QCOMPARE(Values(a, a + 5), (Values{1, 2, 3, 4, 5}));
     }
 
     void goodCycle_data() { AddRows(cycles); }
