@@ -278,7 +278,7 @@ Sim::~Sim()
         qunsetenv("VELTRAV20_COM" + QByteArray::number(port));
 }
 
-void Sim::assign(int port) const
+void Sim::assign(int port)
 {
     assigned << port;
     qputenv("VELTRAV20_COM" + QByteArray::number(port), link().toLocal8Bit());

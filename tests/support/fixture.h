@@ -29,7 +29,7 @@ class Sim
     bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
     void stop();
     QString link() const { return dir.filePath("tty"); }
-    void assign(int port) const; /* VELTRAV20_COM<port> names the link */
+    void assign(int port); /* VELTRAV20_COM<port> names the link */
     bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
     Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
     QList<Ints> frames() const; /* the frames received, oldest first */
@@ -45,7 +45,7 @@ class Sim
     QByteArray readLine();
     QTemporaryDir dir;
     QProcess process;
-    mutable Ints assigned;
+    Ints assigned; /* the ports assign() named, taken back by the destructor */
 };
 
 namespace fx
