@@ -175,9 +175,10 @@ class Gui : public QObject
         QCOMPARE(Ints({threshold, backlim}), (Ints{123, 77}));
     }
 
-    /* Start-up puts up the header (the logo when its file is there) and reads the panel. The
-    ** chart takes what the window gains, the parameter column keeps its width; the panel fits
-    ** 1366x768 framed, the window the 800-pixel test screen, its smallest 800x600. */
+    /* Start-up puts up the header, its texts and the logo (when its file is there) in the band
+    ** under the menu bar. The chart takes what the window gains, the parameter column keeps its
+    ** width; the panel fits 1366x768 framed, the window the 800-pixel test screen, its
+    ** smallest 800x600. */
     void headerAndSizes()
     {
         QWidget *window = nullptr;
@@ -188,31 +189,19 @@ class Gui : public QObject
             QVERIFY(Load([] { fileLabels = PanelWidget(panel)->findChildren<QLabel *>(); }) > 0);
             qunsetenv("VELTRAV20_DATA_DIR");
             window = PanelWidget(panel);
-            QWidget *deco = W(PANEL_HEADER_DECO);
-            QStringList added; /* text, position, size and colours */
-            for (QLabel *l : window->findChildren<QLabel *>())
-                if (const int id = ControlIdOf(l); !fileLabels.contains(l))
-                    added << QString::asprintf(
-                        "%s %d,%d %dpt %06x on %06x", qPrintable(Text(id)), Val(id, ATTR_LEFT),
-                        Val(id, ATTR_TOP), Val(id, ATTR_TEXT_POINT_SIZE), Val(id, ATTR_TEXT_COLOR),
-                        Val(id, ATTR_TEXT_BGCOLOR));
-            added.sort();
-            QCOMPARE(added, (QStringList{"Example Sensorics Ltd. 15,5 12pt ffffff on 0080ff",
-                                         "Tel. +00 000 000 000 15,20 12pt ffffff on 0080ff",
-                                         "Veltra-Razov V2.0 218,30 18pt ffffff on 0080ff",
-                                         "www.example.com 15,35 12pt ffffff on 0080ff"}));
-            QCOMPARE(Val(PANEL_HEADER_DECO, ATTR_FRAME_COLOR), 0x0080FF);
-            QCOMPARE(Ints({Val(PANEL_LOGO, ATTR_LEFT), Val(PANEL_LOGO, ATTR_TOP)}), (Ints{168, 6}));
             QCOMPARE(qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap().size(),
                      logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
-            QCOMPARE(Vars(), (Ints{80, 100, 10, 0, 20, 0, 30, 5, 4, 0, 5, 0, 0, 0, 0}));
             QVERIFY(W(PANEL_RECORDING)->isHidden());
-            /* the texts and the logo lie in the header band, and stay there under a menu bar */
-            const QRect band(deco->mapTo(window, QPoint()), deco->size());
+            const QRect band(W(PANEL_HEADER_DECO)->mapTo(window, QPoint()),
+                             W(PANEL_HEADER_DECO)->size());
+            QStringList inBand;
             for (QLabel *l : window->findChildren<QLabel *>())
-                if (!fileLabels.contains(l) || l == W(PANEL_LOGO))
-                    QVERIFY2(band.contains(QRect(l->mapTo(window, QPoint()), l->size())),
-                             qPrintable(l->text()));
+                if ((!fileLabels.contains(l) || l == W(PANEL_LOGO)) &&
+                    band.contains(QRect(l->mapTo(window, QPoint()), l->size())))
+                    inBand << (l->text().isEmpty() ? "logo" : l->text());
+            inBand.sort();
+            QCOMPARE(inBand, (QStringList{"Example Sensorics Ltd.", "Tel. +00 000 000 000",
+                                          "Veltra-Razov V2.0", "logo", "www.example.com"}));
             auto *bar = window->findChild<QMenuBar *>();
             QVERIFY(bar && bar->isVisible() && band.top() >= bar->height());
         }

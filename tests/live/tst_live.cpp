@@ -98,7 +98,10 @@ interrupts[] = {
     {"GetBuff, Get, a port commit in the settle wait: ignored", "settle", 0, false, {}, false},
     {"a file saved: polling goes on", "file", 2, false, {}, false},
     {"a second Go: ignored, one Stop ends the loop", "Go", 2, false, {}, false},
+    {"every menu command but Quit: polling goes on", "menus", 2, false, {}, false},
 };
+const int menus[] = {MENU_RECORD_START, MENU_EXPORT_HISTORY, MENU_EXPORT_JUMPBUF, MENU_SAVE_GRAPH,
+    MENU_RECORD_STOP, MENU_VIEW_RAW, MENU_VIEW_NORM, MENU_HELP_KEYS, MENU_HELP_ABOUT};
 
 /* shown: DAT0 DAT1 NORM deco strip-chart EDGE WIN adjustment jump, traces 1..5; the legend */
 const struct { const char *name; int view; Ints shown; QStringList legend; } views[] = {
@@ -154,6 +157,8 @@ class Live : public QObject
         QVERIFY(Connect(sim, 1));
         SetCtrlVal(panel, PANEL_SOURCE, 1);
         QCOMPARE(History(), Values(500, 0.0));
+        auto *x = qobject_cast<QValueAxis *>(Chart(PANEL_STRIPCHART)->axes(Qt::Horizontal)[0]);
+        QVERIFY(x->isVisible() && !x->titleText().isEmpty() && x->max() == 100); /* explained */
         std::strcpy(doc_dir, qPrintable(dir.path())); /* where the file dialogs open */
     }
     void cleanupTestCase() { Discard(); }
@@ -161,15 +166,6 @@ class Live : public QObject
     {
         QVERIFY(sim.cmd("clear"));
         QCOMPARE(poll, 0);
-    }
-
-    /* Before anything is plotted the strip chart explains itself: a titled axis of 101 samples. */
-    void chartExplainsItself()
-    {
-        QCOMPARE(GetGraphPlotCount(panel, PANEL_STRIPCHART), 0);
-        auto *x = qobject_cast<QValueAxis *>(Chart(PANEL_STRIPCHART)->axes(Qt::Horizontal)[0]);
-        QVERIFY(x->isVisible() && !x->titleText().isEmpty());
-        QCOMPARE(QPointF(x->min(), x->max()), QPointF(0, 100));
     }
 
     void goodCycle_data() { AddRows(cycles); }
@@ -243,8 +239,8 @@ class Live : public QObject
 
     void whatEndsPolling_data() { AddRows(interrupts); }
     /* An operation, a port commit or the close ends the loop (in a reply wait too, unreported)
-    ** and runs alone; a file save or a second Go does not; in Go's settle wait they are
-    ** refused. Go is lit while the loop runs, the pointer normal. */
+    ** and runs alone; a file save, a second Go or a menu command does not; in Go's settle wait
+    ** they are refused. Go is lit while the loop runs, the pointer normal. */
     void whatEndsPolling()
     {
         const auto &r = interrupts[Row()];
@@ -259,7 +255,9 @@ class Live : public QObject
                                look.color(QPalette::Active, QPalette::Highlight);
         };
         bool wasLit = r.after == 0, normalPointer = false;
-        Popups popups({path});
+        int polling = 0; /* menu commands after which polling still ran */
+        Popups popups(action == "menus" ? QStringList{"a.csv", "b.csv", "c.csv", "d.png"}
+                                        : QStringList{path});
         When act([&] { return going && (r.after ? requests() >= r.after : busy == 1); },
                  [&] {
                      wasLit = wasLit || lit();
@@ -270,13 +268,17 @@ class Live : public QObject
                      if (action == "Send" || action == "file") Click(Send);
                      if (action == "Get" || action == "settle") Click(Get);
                      if (action == "Go") Click(Go);
+                     for (int item : menus)
+                         polling += action == "menus" && Menu(item) && poll == 1;
                  });
         When stop([&] { return act.done && requests() >= r.after + 3; }, [] { Click(Stop); });
         QVERIFY(PressGo());
         QVERIFY(act.done && wasLit && normalPointer && !lit());
         QCOMPARE(stop.done, !r.ends);
         QCOMPARE(poll + going, 0);
-        QCOMPARE(popups.count(), 0);
+        QCOMPARE(popups.count(), action == "menus" ? 2 : 0); /* the help popups */
+        QCOMPARE(polling, action == "menus" ? int(std::size(menus)) : 0);
+        QCOMPARE(popups.dialogs, action == "menus" ? 4 : int(action == "file"));
         const Ints sent = sim.commands(from, true);
         QCOMPARE(sent, Ints(sent.count(5), 5) + r.sent);
         if (r.unanswered || (!r.after && r.ends)) QCOMPARE(sent.count(5), r.after);
@@ -539,27 +541,6 @@ class Live : public QObject
         for (int k = 2; k < shown.size(); k++) /* the last cycle's values by this cycle */
             QVERIFY2(shown[k] > shown[k - 1], qPrintable(Line("paints", shown)));
         QTRY_VERIFY(display.n > shown.last());
-    }
-
-    /* No menu command but Quit, chosen while polling, sends a frame or ends polling. */
-    void menuWhilePolling()
-    {
-        const int items[] = {MENU_RECORD_START, MENU_EXPORT_HISTORY, MENU_EXPORT_JUMPBUF,
-                             MENU_SAVE_GRAPH,   MENU_RECORD_STOP,    MENU_VIEW_RAW,
-                             MENU_VIEW_NORM,    MENU_HELP_KEYS,      MENU_HELP_ABOUT};
-        Popups popups({"a.csv", "b.csv", "c.csv", "d.png"});
-        const int from = sim.frames().size();
-        Ints pollAfter;
-        QCOMPARE(RunCycles(sim, 3,
-                           [&](int n) {
-                               for (int item : items)
-                                   if (n == 2) pollAfter << (Menu(item) ? poll : -1);
-                           }),
-                 3);
-        QCOMPARE(pollAfter, Ints(9, 1));
-        QCOMPARE(sim.commands(from, true), Ints(3, 5));
-        QCOMPARE(popups.dialogs, 4);
-        QCOMPARE(popups.count(), 2); /* the two help popups */
     }
 };
 
