@@ -27,6 +27,7 @@ Ints Displays()
 bool DrawnAt(double x, double y)
 {
     auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
+    Settle(); /* a legend entry shown or hidden moves the plot area */
     const QImage image = view->grab().toImage();
     auto pixel = [&](double px, double py) {
         const QPointF p = view->chart()->mapToPosition(QPointF(px, py));

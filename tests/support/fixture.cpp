@@ -131,6 +131,7 @@ SizeLimit::SizeLimit(rlim_t bytes)
 
 QStringList Snapshot()
 {
+    Settle();
     Ints dimmed, view, jump, where;
     for (QWidget *w : PanelWidget(panel)->findChildren<QWidget *>()) {
         const QRect r(w->mapTo(w->window(), QPoint(0, 0)), w->size());
