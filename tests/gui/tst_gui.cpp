@@ -192,8 +192,8 @@ class Gui : public QObject
             QCOMPARE(qobject_cast<QLabel *>(W(PANEL_LOGO))->pixmap().size(),
                      logo ? QImage(VELTRA_BIN_DIR "/logo.png").size() : QSize(0, 0));
             QVERIFY(W(PANEL_RECORDING)->isHidden());
-            const QRect band(W(PANEL_HEADER_DECO)->mapTo(window, QPoint()),
-                             W(PANEL_HEADER_DECO)->size());
+            QWidget *deco = W(PANEL_HEADER_DECO);
+            const QRect band(deco->mapTo(window, QPoint()), deco->size());
             QStringList inBand;
             for (QLabel *l : window->findChildren<QLabel *>())
                 if ((!fileLabels.contains(l) || l == W(PANEL_LOGO)) &&

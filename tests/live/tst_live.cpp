@@ -269,8 +269,9 @@ class Live : public QObject
                      if (action == "Send" || action == "file") Click(Send);
                      if (action == "Get" || action == "settle") Click(Get);
                      if (action == "Go") Click(Go);
-                     for (int item : menus)
-                         polling += action == "menus" && Menu(item) && poll == 1;
+                     if (action == "menus")
+                         for (int item : menus)
+                             polling += Menu(item) && poll == 1;
                  });
         When stop([&] { return act.done && requests() >= r.after + 3; }, [] { Click(Stop); });
         QVERIFY(PressGo());

@@ -125,8 +125,9 @@ struct SizeLimit {
 ** ring, pp, variables, target, page, view and what it shows, port, poll, data packet,
 ** displays, history, jump buffer and its graph, where every control lies. */
 QStringList Snapshot();
-/* Runs the layouts that changed sizes have asked for (they run at the next event processing):
-** geometry and drawing as the operator sees them once the window has settled. */
+/* Runs the layouts that changed sizes have asked for (they run at the next event processing),
+** a few passes, as a layout that runs may ask for its parent's: geometry and drawing as the
+** operator sees them once the window has settled. */
 inline void Settle()
 {
     for (int pass = 0; pass < 3; pass++)
