@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -220,8 +221,75 @@ void wire(Panel *p, Control &c)
     }
 }
 
+} // namespace
+
+NumericDisplay::NumericDisplay(QWidget *parent) : QWidget(parent)
+{
+    setForegroundRole(QPalette::Text);
+    setBackgroundRole(QPalette::Base);
+    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed); // as a spin box: it may be widened
+}
+
+void NumericDisplay::setValue(int value)
+{
+    if (value == shown) return;
+    shown = value;
+    text = QString::number(value);
+    update();
+}
+
+QSize NumericDisplay::sizeHint() const
+{
+    if (hint.isEmpty()) {
+        // The panel file's range, as a spin box's would be: the widest of its ends, with the
+        // margins of the text and a pixel above and below it as in a text field.
+        const QFontMetrics fm = fontMetrics();
+        int w = 0;
+        for (const char *end : {"minimum", "maximum"})
+            w = qMax(w, fm.horizontalAdvance(QString::number(property(end).toInt())));
+        const QStyleOptionFrame opt = frameOption();
+        hint = style()->sizeFromContents(QStyle::CT_LineEdit, &opt,
+                                         QSize(w + 2 * Margin, fm.height() + 2), this);
+    }
+    return hint;
+}
+
+void NumericDisplay::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QStyleOptionFrame opt = frameOption();
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &painter, this);
+    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(room.adjusted(Margin, 0, -Margin, 0), Qt::AlignRight | Qt::AlignVCenter, text);
+}
+
+void NumericDisplay::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) {
+        hint = QSize();
+        updateGeometry();
+    }
+    QWidget::changeEvent(e);
+}
+
+QStyleOptionFrame NumericDisplay::frameOption() const
+{
+    QStyleOptionFrame opt;
+    opt.initFrom(this);
+    opt.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, this);
+    opt.midLineWidth = 0;
+    opt.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+    return opt;
+}
+
+namespace
+{
+
 Kind kindOf(QWidget *w)
 {
+    if (dynamic_cast<NumericDisplay *>(w)) return Kind::Display;
     if (auto *b = qobject_cast<QPushButton *>(w))
         return b->isCheckable() ? Kind::Toggle : Kind::Button;
     if (qobject_cast<QCheckBox *>(w)) return Kind::Switch;
@@ -235,16 +303,19 @@ Kind kindOf(QWidget *w)
 
 /* ---- Loading ------------------------------------------------------------------------- */
 
-/* Creates the chart views the panel file names, which the stock loader does not know. */
+/* Creates the chart views and numeric displays the panel file names, which the stock loader
+** does not know. */
 class Loader : public QUiLoader
 {
   public:
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
     {
-        if (className == QLatin1String("QChartView")) {
-            auto *view = new QChartView(parent);
-            view->setObjectName(name);
-            return view;
+        QWidget *w = nullptr;
+        if (className == QLatin1String("QChartView")) w = new QChartView(parent);
+        if (className == QLatin1String("NumericDisplay")) w = new NumericDisplay(parent);
+        if (w) {
+            w->setObjectName(name);
+            return w;
         }
         return QUiLoader::createWidget(className, parent, name);
     }
@@ -458,6 +529,7 @@ int readInt(int panel, int control, int *value)
     case Kind::Toggle:
     case Kind::Switch: *value = static_cast<QAbstractButton *>(w)->isChecked() ? 1 : 0; return 0;
     case Kind::Numeric: *value = numericValue(static_cast<QSpinBox *>(w)); return 0;
+    case Kind::Display: *value = static_cast<NumericDisplay *>(w)->value(); return 0;
     case Kind::Ring: {
         auto *ring = static_cast<QComboBox *>(w);
         if (ring->currentIndex() < 0) return -1;
@@ -502,13 +574,14 @@ int writeInt(int panel, int control, int value)
     case Kind::Toggle:
     case Kind::Switch: static_cast<QAbstractButton *>(w)->setChecked(value != 0); return 0;
     case Kind::Numeric: {
-        // A display written every polling cycle mostly keeps its value: rewriting it would
-        // lay out and repaint its text all the same.
+        // An input written with the value it shows is left alone: rewriting it would lay
+        // out and repaint its text all the same.
         auto *box = static_cast<QSpinBox *>(w);
         if (box->value() != value || box->cleanText() != QString::number(value))
             box->setValue(value);
         return 0;
     }
+    case Kind::Display: static_cast<NumericDisplay *>(w)->setValue(value); return 0;
     case Kind::Ring: selectRingValue(static_cast<QComboBox *>(w), value); return 0;
     case Kind::Text: static_cast<QLineEdit *>(w)->setText(QString::number(value)); return 0;
     case Kind::TextMsg: static_cast<QLabel *>(w)->setText(QString::number(value)); return 0;

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QStyleOptionFrame>
 #include <QWidget>
 
 class QChartView;
@@ -24,12 +25,40 @@ enum class Kind {
     Button,     // QPushButton: commit on press or shortcut
     Toggle,     // checkable QPushButton: value changed on the operator's switch, 0/1
     Switch,     // QCheckBox: commit on the operator's switch, 0/1
-    Numeric,    // QSpinBox: input (commit) or, read-only, an indicator
+    Numeric,    // QSpinBox: numeric input, commit on Enter, a step or focus-out
+    Display,    // NumericDisplay (below): numeric indicator
     Ring,       // QComboBox: items with integer values, commit on selection
     Text,       // QLineEdit: string indicator
     TextMsg,    // QLabel carrying an identifier: text message or picture
     Decoration, // QFrame
     Chart       // QChartView: graph or strip chart
+};
+
+/* A numeric indicator: a number the program writes, right-aligned in a box drawn as a text
+** field's, that takes no input. A read-only spin box shows the same, but every new value
+** costs it a text layout in its inner line edit and a repaint as an input, and a polling
+** cycle writes five indicators. Its size is that of the widest end of its range ("minimum",
+** "maximum" in the panel file) in the current font and style: it never follows the value
+** shown, so a new value lays nothing out. */
+class NumericDisplay : public QWidget
+{
+  public:
+    explicit NumericDisplay(QWidget *parent);
+    int value() const { return shown; }
+    void setValue(int value); /* repaints when the value changes */
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent *) override;
+    void changeEvent(QEvent *e) override;
+
+  private:
+    enum { Margin = 4 }; /* between the text and the box, as in a spin box */
+    QStyleOptionFrame frameOption() const;
+    int shown = 0;
+    QString text = QStringLiteral("0");
+    mutable QSize hint; /* empty until asked, and again after a change of font or style */
 };
 
 struct Control {

@@ -83,6 +83,18 @@ QStringList Clipped()
     return out;
 }
 
+/* The first and last pixel columns inside a 3-pixel border of a control's picture that are
+** as dark as text is; the width and -1 when there are none. */
+std::pair<int, int> TextColumns(int control)
+{
+    const QImage face = W(control)->grab().toImage();
+    int left = face.width(), right = -1;
+    for (int x = 3; x < face.width() - 3; x++)
+        for (int y = 3; y < face.height() - 3; y++)
+            if (qGray(face.pixel(x, y)) < 96) left = qMin(left, x), right = qMax(right, x);
+    return {left, right};
+}
+
 /* A place's decoration shows the help its page's input shows; the connected rows come last. */
 // clang-format off
 const struct { const char *name, *control; Setup setup; int dimmed; const char *text; } helps[] = {
@@ -229,7 +241,8 @@ class Gui : public QObject
             QTest::addRow("%gx", scale) << scale;
     }
     /* Text `scale` times its size, the window at its smallest, both pages, the longer ms
-    ** label, a long device name: no text is larger than its control's room. */
+    ** label, a long device name, the displays' widest values: no text is larger than its
+    ** control's room. */
     void textsFit()
     {
         QFETCH(double, scale);
@@ -247,6 +260,14 @@ class Gui : public QObject
             PanelWidget(panel)->resize(1, 1);
             QTRY_COMPARE(PanelWidget(panel)->size(), PanelWidget(panel)->minimumSize());
             QTRY_VERIFY2(Clipped().isEmpty(), qPrintable(Clipped().join(", ")));
+            for (int id : {PANEL_DAT0, PANEL_DAT1, PANEL_NORM, PANEL_EDGE, PANEL_WIN}) {
+                const QString widest = W(id)->property("maximum").toString(); /* drawn whole */
+                SetCtrlVal(panel, id, widest.toInt());
+                const auto [left, right] = TextColumns(id);
+                QVERIFY2(left > 3 &&
+                             right - left >= W(id)->fontMetrics().horizontalAdvance(widest) * 4 / 5,
+                         qPrintable(W(id)->objectName()));
+            }
             Click(PANEL_PARA_VISIBLE);
         }
     }
