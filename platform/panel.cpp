@@ -257,9 +257,20 @@ QSize NumericDisplay::sizeHint() const
 
 void NumericDisplay::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
     const QStyleOptionFrame opt = frameOption();
-    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &painter, this);
+    // The box is drawn once for its size and look: drawn by the style it costs several times
+    // what the number does, at every new value.
+    const qreal ratio = devicePixelRatioF();
+    if (box.isNull() || box.deviceIndependentSize() != QSizeF(size()) ||
+        box.devicePixelRatio() != ratio) {
+        box = QPixmap(size() * ratio);
+        box.setDevicePixelRatio(ratio);
+        box.fill(Qt::transparent);
+        QPainter boxPainter(&box);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &boxPainter, this);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, box);
     const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
     painter.setPen(palette().color(foregroundRole()));
     painter.drawText(room.adjusted(Margin, 0, -Margin, 0), Qt::AlignRight | Qt::AlignVCenter, text);
@@ -271,6 +282,9 @@ void NumericDisplay::changeEvent(QEvent *e)
         hint = QSize();
         updateGeometry();
     }
+    if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange ||
+        e->type() == QEvent::EnabledChange)
+        box = QPixmap();
     QWidget::changeEvent(e);
 }
 

@@ -8,6 +8,7 @@
 #include "platform.h"
 
 #include <QByteArray>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <QStyleOptionFrame>
@@ -59,6 +60,7 @@ class NumericDisplay : public QWidget
     int shown = 0;
     QString text = QStringLiteral("0");
     mutable QSize hint; /* empty until asked, and again after a change of font or style */
+    QPixmap box;        /* the box as drawn for the present size and look; null: to draw */
 };
 
 struct Control {
