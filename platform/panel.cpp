@@ -227,7 +227,6 @@ NumericDisplay::NumericDisplay(QWidget *parent) : QWidget(parent)
 {
     setForegroundRole(QPalette::Text);
     setBackgroundRole(QPalette::Base);
-    setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed); // as a spin box: it may be widened
 }
 
