@@ -30,6 +30,8 @@
 namespace
 {
 
+const double MinHold = 0.001; /* s: a reply wait shorter than this holds no data back */
+
 QPointer<QEventLoop> runningLoop;
 bool quitRequested = false;
 int quitCode = 0;
@@ -285,13 +287,23 @@ int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes)
     }
     // One pass of the dispatcher that may block: it dispatches what is pending without
     // sleeping, else sleeps until the next event, so a callback it runs (Stop) ends the pass
-    // at once. A pass that only looks first would cost a second pass per wait. The device
-    // holds back the bytes that leave the reply short, so that the byte that completes it is
-    // the event, not each byte before it.
-    if (serial) setReadThreshold(port, missing);
-    wake->arm(deadline);
+    // at once. A pass that only looks first would cost a second pass per wait.
+    // Until the reply can be in at the line's speed, its bytes wake nothing: the system wakes
+    // a process for every byte that comes, even one that only waits for a count of them.
+    // After that, the device holds back the bytes that leave the reply short, so that the
+    // byte that completes it is the event.
+    const double earliest = serial ? std::min(replyEarliest(port, awaitedBytes), deadline) : 0;
+    const bool hold = earliest > Timer() + MinHold;
+    if (hold) {
+        holdReads(port, true);
+        wake->arm(earliest);
+    } else {
+        if (serial) setReadThreshold(port, missing);
+        wake->arm(deadline);
+    }
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (serial) setReadThreshold(port, 0);
+    if (hold) holdReads(port, false);
+    if (serial && !hold) setReadThreshold(port, 0);
     return 0;
 }
 

@@ -113,6 +113,14 @@ QSerialPort *openSerialPort(int port);
 ** byte, as after the open, and what the device holds is taken into the queue. Linux only
 ** (terminal devices); elsewhere, and for a port that is not open, nothing happens. */
 void setReadThreshold(int port, int bytes);
+/* Timer() at which a reply of `awaited` bytes to the frames written to `port` can be in at the
+** earliest: the frames' time on the line at the port's speed, then the reply's; 0 for a port
+** that is not open. */
+double replyEarliest(int port, int awaited);
+/* While held, data arriving on `port` wakes nothing (the port stops watching the device);
+** released, the port watches it again and takes what the device holds into the queue at
+** once. Holding a held port or releasing a free one does nothing. */
+void holdReads(int port, bool hold);
 
 } // namespace vrplatform
 

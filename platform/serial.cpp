@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -137,14 +138,17 @@ QString EnvName(int port)
 /* ---- The port records ---------------------------------------------------------------- */
 
 struct ComPort {
-    QString device;               /* the device of the last open, until CloseCom */
-    QPointer<QSerialPort> serial; /* created at the first open, owned by the application */
-    int inputQueueSize = 0;       /* bound of the input queue, bytes */
-    int outputQueueSize = 0;      /* bound of the output queue, bytes */
-    double timeout = 0;           /* SetComTime's value; reads and writes never wait */
-    bool failed = false;          /* the device vanished; the port is being closed */
-    int readThreshold = 0;        /* bytes the device holds before it reports data; 0: one */
-    unsigned generation = 0;      /* counts opens, so a late close spares a reopened port */
+    QString device;                 /* the device of the last open, until CloseCom */
+    QPointer<QSerialPort> serial;   /* created at the first open, owned by the application */
+    int inputQueueSize = 0;         /* bound of the input queue, bytes */
+    int outputQueueSize = 0;        /* bound of the output queue, bytes */
+    double timeout = 0;             /* SetComTime's value; reads and writes never wait */
+    bool failed = false;            /* the device vanished; the port is being closed */
+    int readThreshold = 0;          /* bytes the device holds before it reports data; 0: one */
+    double charTime = 0;            /* s a character takes on the line: start, data, parity, stop */
+    double lineFreeAt = 0;          /* Timer() when the last byte written has left the line */
+    QPointer<QSocketNotifier> held; /* the port's watch on its data, while holdReads holds it */
+    unsigned generation = 0;        /* counts opens, so a late close spares a reopened port */
 };
 
 std::array<ComPort, MaxPort + 1> ports; /* index = port number; [0] unused */
@@ -273,6 +277,38 @@ void vrplatform::setReadThreshold(int port, int bytes)
 #endif
 }
 
+double vrplatform::replyEarliest(int port, int awaited)
+{
+    int result;
+    if (!OpenPort(port, &result)) return 0;
+    const ComPort &p = ports[port];
+    return p.lineFreeAt + awaited * p.charTime;
+}
+
+/* The device's data is watched through the port's read notifier, a child of the port. */
+void vrplatform::holdReads(int port, bool hold)
+{
+    int result;
+    QSerialPort *serial = OpenPort(port, &result);
+    if (!serial) return;
+    ComPort &p = ports[port];
+    if (!hold) {
+        if (!p.held) return;
+        p.held->setEnabled(true);
+        p.held = nullptr;
+        serial->waitForReadyRead(0);
+        return;
+    }
+    if (p.held) return;
+    for (QSocketNotifier *n : serial->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly))
+        if (n->type() == QSocketNotifier::Read && n->socket() == serial->handle() &&
+            n->isEnabled()) {
+            n->setEnabled(false);
+            p.held = n;
+            return;
+        }
+}
+
 /* ---- The operations ------------------------------------------------------------------ */
 
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
@@ -297,6 +333,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     p.timeout = 0;
     p.failed = false;
     p.readThreshold = 0; /* the open sets a terminal's minimum read count to none */
+    p.held = nullptr;    /* a new open watches the device again */
     ++p.generation;
 
     /* the bound keeps a flooding peer from growing the queue: what does not fit stays in the
@@ -320,6 +357,8 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
         serial->clearError();
         return ComErrUnknown;
     }
+    p.charTime = (1 + dataBits + (parity ? 1 : 0) + stopBits) / double(baudRate);
+    p.lineFreeAt = 0;
     return 0;
 }
 
@@ -329,6 +368,7 @@ int CloseCom(int port)
     ComPort &p = ports[port];
     if (p.serial && p.serial->isOpen()) p.serial->close();
     p.failed = false;
+    p.held = nullptr;
     p.device.clear();
     return 0;
 }
@@ -382,6 +422,8 @@ int ComWrt(int port, const unsigned char *buffer, int count)
     const qint64 accepted = serial->write(reinterpret_cast<const char *>(buffer), take);
     serial->flush();
     if (accepted < 0 || ports[port].failed) return ComErrUnknown;
+    ComPort &p = ports[port];
+    p.lineFreeAt = std::max(Timer(), p.lineFreeAt) + double(accepted) * p.charTime;
     return int(accepted);
 }
 
