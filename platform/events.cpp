@@ -302,8 +302,10 @@ int ProcessSystemEventsUntil(double deadline, int port, int awaitedBytes)
         wake->arm(deadline);
     }
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (hold) holdReads(port, false);
-    if (serial && !hold) setReadThreshold(port, 0);
+    if (hold)
+        holdReads(port, false);
+    else if (serial)
+        setReadThreshold(port, 0);
     return 0;
 }
 

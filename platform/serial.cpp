@@ -416,13 +416,13 @@ int ComWrt(int port, const unsigned char *buffer, int count)
     QSerialPort *serial = OpenPort(port, &result);
     if (!serial) return result;
     if (count < 0 || (count > 0 && !buffer)) return ComErrUnknown;
-    const qint64 room = ports[port].outputQueueSize - serial->bytesToWrite();
+    ComPort &p = ports[port];
+    const qint64 room = p.outputQueueSize - serial->bytesToWrite();
     const qint64 take = room < count ? (room > 0 ? room : 0) : count;
     if (take == 0) return 0;
     const qint64 accepted = serial->write(reinterpret_cast<const char *>(buffer), take);
     serial->flush();
-    if (accepted < 0 || ports[port].failed) return ComErrUnknown;
-    ComPort &p = ports[port];
+    if (accepted < 0 || p.failed) return ComErrUnknown;
     p.lineFreeAt = std::max(Timer(), p.lineFreeAt) + double(accepted) * p.charTime;
     return int(accepted);
 }
