@@ -11,7 +11,6 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QGraphicsObject>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -20,6 +19,7 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QValueAxis>
+#include <QWidget>
 
 #include <algorithm>
 #include <map>
@@ -99,21 +99,40 @@ double yAt(const Chart &c, const QRectF &area, double y)
     return area.bottom() - (y - c.y->min()) * area.height() / (c.y->max() - c.y->min());
 }
 
-/* The traces of a strip chart, drawn over its plot area as one polyline per visible trace, in
-** the trace's series pen and in the order of the chart's series (a later one on top). The
-** series stay in the chart, without points, for their pens, visibility and legend: a series
-** given points would be outlined anew (for hit tests) whenever they change, and drawn segment
-** by segment, for several times the cost of the polyline. A change repaints only the band
-** of the plot area that the traces changed cover, before and after. */
-class StripLayer : public QGraphicsObject
+/* The plot area of a strip chart, drawn by a widget of its own laid over the chart view: the
+** grid from a picture made once for the area's size and the axes' ranges, the axis lines
+** along its edges, and one polyline per visible trace in the trace's series pen, in the order
+** of the chart's series (a later one on top). Opaque, it is all a cycle repaints: the chart's
+** scene, its items and the frame under it are left alone, and they cost more than the traces.
+** The series stay in the chart without points, for their pens, visibility and legend: a
+** series given points would be outlined anew (for hit tests) whenever they change, and drawn
+** segment by segment. A change repaints only the band of the area that the changed traces
+** cover, before and after. Mouse events go through to the chart. */
+class StripLayer : public QWidget
 {
   public:
-    explicit StripLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
+    StripLayer(Chart &chart, QChartView *view) : QWidget(view->viewport()), c(chart), view(view)
     {
-        setZValue(SeriesZValue);
-        connect(c.chart, &QChart::plotAreaChanged, this, [this] { prepareGeometryChange(); });
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        for (QValueAxis *axis : {c.x, c.y}) {
+            gridPens.push_back(axis->gridLinePen());
+            axis->setGridLineVisible(false);
+            connect(axis, &QValueAxis::rangeChanged, this, [this] { grid = QPixmap(); });
+        }
+        // The plot area moves in the view when the chart lays itself out, and when the view's
+        // size changes the way it centres the chart (after its own resize handling).
+        connect(c.chart, &QChart::plotAreaChanged, this, &StripLayer::place);
+        view->installEventFilter(this);
+        place();
+        show();
     }
-    QRectF boundingRect() const override { return c.chart->plotArea(); }
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == view && e->type() == QEvent::Resize)
+            QMetaObject::invokeMethod(this, &StripLayer::place, Qt::QueuedConnection);
+        return false;
+    }
 
     /* Repaints trace t where it was and where it is, if its values or its visibility
     ** changed since it was drawn. */
@@ -122,7 +141,7 @@ class StripLayer : public QGraphicsObject
         const bool shown = c.traces[t]->isVisible();
         if (shown == drawnShown[t] && (!shown || c.traceValues[t] == drawn[t])) return;
         const QRectF dirty = band(drawn[t], drawnShown[t]).united(band(c.traceValues[t], shown));
-        if (!dirty.isEmpty()) update(dirty); // an empty rectangle would stand for the whole item
+        if (!dirty.isEmpty()) update(dirty.toAlignedRect());
         drawn[t] = shown ? c.traceValues[t] : QList<double>();
         drawnShown[t] = shown;
     }
@@ -136,13 +155,17 @@ class StripLayer : public QGraphicsObject
         update();
     }
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
+  protected:
+    void paintEvent(QPaintEvent *) override
     {
-        const QRectF area = c.chart->plotArea();
+        QPainter painter(this);
+        const qreal ratio = devicePixelRatioF();
+        if (grid.isNull() || grid.devicePixelRatioF() != ratio) drawGrid(ratio);
+        painter.drawPixmap(0, 0, grid);
+        const QRectF area = plotArea();
         if (!scaled(area)) return;
         // Half a pixel more, so that a line along an edge of the area is drawn whole.
-        painter->save();
-        painter->setClipRect(area.adjusted(-0.5, -0.5, 0.5, 0.5));
+        painter.setClipRect(area.adjusted(-0.5, -0.5, 0.5, 0.5));
         for (QAbstractSeries *s : c.chart->series())
             for (int t = 0; t < StripTraces; t++) {
                 if (s != c.traces[t] || !drawnShown[t]) continue;
@@ -153,20 +176,35 @@ class StripLayer : public QGraphicsObject
                 for (int i = 0; i < v.size(); i++)
                     if (i == 0 || i == v.size() - 1 || v[i] != v[i - 1] || v[i] != v[i + 1])
                         points.append(QPointF(xAt(c, area, i), yAt(c, area, v[i])));
-                drawThick(painter, c.traces[t]->pen());
+                drawThick(&painter, c.traces[t]->pen());
             }
-        painter->restore();
     }
 
   private:
-    enum { SeriesZValue = 4 }; /* where the chart puts its series: above grid and axes */
+    /* Over the chart's plot area, in whole pixels. */
+    void place()
+    {
+        const QRectF area = view->viewportTransform().mapRect(c.chart->mapRectToScene(c.chart->plotArea()));
+        setGeometry(area.toAlignedRect());
+        grid = QPixmap();
+        update();
+    }
+    /* The chart's plot area in this widget's coordinates. */
+    QRectF plotArea() const
+    {
+        return view->viewportTransform()
+            .mapRect(c.chart->mapRectToScene(c.chart->plotArea()))
+            .translated(-pos());
+    }
 
-    /* The points in `pen`, drawn as one-pixel lines side by side as wide as the pen: a pen
-    ** wider than one pixel is outlined (stroked) anew for every line drawn, at about ten times
-    ** the cost of the one-pixel lines that cover the same pixels. Dashes keep their length. */
+    /* The points in `pen`, drawn as lines one device pixel wide side by side, as wide as the
+    ** pen on the device: a pen wider than one pixel is outlined (stroked) anew for every line
+    ** drawn, at about ten times the cost of the thin lines that cover the same pixels. Dashes
+    ** keep their length. */
     void drawThick(QPainter *painter, QPen pen)
     {
-        const int width = std::max(1, qRound(pen.widthF()));
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        const int width = std::max(1, qRound(pen.widthF() * ratio)); // in device pixels
         if (pen.style() != Qt::SolidLine && pen.style() != Qt::NoPen) {
             QList<qreal> dashes = pen.dashPattern();
             for (qreal &d : dashes)
@@ -176,7 +214,8 @@ class StripLayer : public QGraphicsObject
         pen.setWidth(0); // one device pixel, drawn by the fast line rasterizer
         painter->setPen(pen);
         for (int k = 0; k < 2 * width - 1; k++) {
-            const QPointF offset = k < width ? QPointF(k, 0) : QPointF(0, k - width + 1);
+            const QPointF offset =
+                (k < width ? QPointF(k, 0) : QPointF(0, k - width + 1)) / ratio;
             painter->translate(offset);
             painter->drawPolyline(points);
             painter->translate(-offset);
@@ -191,53 +230,12 @@ class StripLayer : public QGraphicsObject
     ** for the pen; empty when not shown. */
     QRectF band(const QList<double> &v, bool shown) const
     {
-        const QRectF area = c.chart->plotArea();
+        const QRectF area = plotArea();
         if (!shown || v.isEmpty() || !scaled(area)) return QRectF();
         const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
         QRectF r(QPointF(area.left(), yAt(c, area, *hi)), QPointF(area.right(), yAt(c, area, *lo)));
-        return r.adjusted(-2, -2, 2, 2).intersected(area.adjusted(-2, -2, 2, 2));
+        return r.adjusted(-2, -2, 2, 2).intersected(rect());
     }
-
-    Chart &c;
-    QList<double> drawn[StripTraces];  /* the values each trace is drawn with */
-    bool drawnShown[StripTraces] = {}; /* whether each trace is drawn */
-    QPolygonF points;                  /* one trace's points, reused */
-};
-
-/* The grid of a strip chart, painted from a picture made once for the plot area's size and
-** the axes' ranges, in place of the chart's own grid lines: the traces' changes repaint most
-** of the plot area every cycle, and the two dozen grid lines drawn pixel by pixel there cost
-** more than all the traces. Lines at the axes' ticks in the axes' grid pens, as the chart
-** draws them, on the chart's background, under the axis lines and the traces. */
-class GridLayer : public QGraphicsObject
-{
-  public:
-    explicit GridLayer(Chart &chart) : QGraphicsObject(chart.chart), c(chart)
-    {
-        setZValue(GridZValue);
-        for (QValueAxis *axis : {c.x, c.y}) {
-            pens.push_back(axis->gridLinePen());
-            axis->setGridLineVisible(false);
-            connect(axis, &QValueAxis::rangeChanged, this, [this] { picture = QPixmap(); });
-        }
-        connect(c.chart, &QChart::plotAreaChanged, this, [this] {
-            prepareGeometryChange();
-            picture = QPixmap();
-        });
-    }
-    QRectF boundingRect() const override { return c.chart->plotArea(); }
-
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
-    {
-        const QRect at = c.chart->plotArea().toAlignedRect();
-        const qreal ratio = painter->device()->devicePixelRatioF();
-        if (at.isEmpty()) return;
-        if (picture.isNull() || picture.devicePixelRatioF() != ratio) draw(at, ratio);
-        painter->drawPixmap(at.topLeft(), picture);
-    }
-
-  private:
-    enum { GridZValue = 2 }; /* where the chart puts its grid: under the axes and series */
 
     /* The ticks of `axis` within its range, as values. */
     static QList<double> ticks(const QValueAxis *axis)
@@ -257,27 +255,41 @@ class GridLayer : public QGraphicsObject
         return v;
     }
 
-    void draw(const QRect &at, qreal ratio)
+    /* The picture under the traces: the chart's background, lines at the axes' ticks in the
+    ** axes' grid pens, as the chart draws them, and the axis lines that lie along the edges. */
+    void drawGrid(qreal ratio)
     {
-        picture = QPixmap(at.size() * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(c.chart->backgroundBrush().color()); // opaque: copied, not blended
-        QPainter p(&picture);
-        p.translate(-at.topLeft());
-        const QRectF area = c.chart->plotArea();
-        p.setPen(pens[0]);
+        grid = QPixmap(size() * ratio);
+        grid.setDevicePixelRatio(ratio);
+        grid.fill(c.chart->backgroundBrush().color()); // opaque: copied, not blended
+        const QRectF area = plotArea();
+        if (!scaled(area)) return;
+        QPainter p(&grid);
+        p.setPen(gridPens[0]);
         for (double t : ticks(c.x))
             p.drawLine(QPointF(xAt(c, area, t), area.top()),
                        QPointF(xAt(c, area, t), area.bottom()));
-        p.setPen(pens[1]);
+        p.setPen(gridPens[1]);
         for (double t : ticks(c.y))
             p.drawLine(QPointF(area.left(), yAt(c, area, t)),
                        QPointF(area.right(), yAt(c, area, t)));
+        if (c.x->isVisible() && c.x->isLineVisible()) {
+            p.setPen(c.x->linePen());
+            p.drawLine(area.bottomLeft(), area.bottomRight());
+        }
+        if (c.y->isVisible() && c.y->isLineVisible()) {
+            p.setPen(c.y->linePen());
+            p.drawLine(area.topLeft(), area.bottomLeft());
+        }
     }
 
     Chart &c;
-    std::vector<QPen> pens; /* grid pens of the x and the y axis */
-    QPixmap picture;        /* the grid over the plot area; null: to be made */
+    QChartView *view;
+    QList<double> drawn[StripTraces];  /* the values each trace is drawn with */
+    bool drawnShown[StripTraces] = {}; /* whether each trace is drawn */
+    QPolygonF points;                  /* one trace's points, reused */
+    std::vector<QPen> gridPens;        /* grid pens of the x and the y axis */
+    QPixmap grid;                      /* background, grid and axis lines; null: to be made */
 };
 
 /* Grid and axis lines one device pixel wide whatever the scale (a cosmetic pen): they look as
@@ -392,10 +404,9 @@ Chart *setUp(QChartView *view)
             c->traces[t]->setPen(tracePen(view, t));
             c->traces[t]->setName(names.value(t).trimmed());
         }
-        c->layer = new StripLayer(*c);
     }
     thinLines(*c);
-    if (c->strip) new GridLayer(*c);
+    if (c->strip) c->layer = new StripLayer(*c, view);
     Chart *raw = c.get();
     QObject::connect(view, &QObject::destroyed, [view] { charts.erase(view); });
     charts[view] = std::move(c);
