@@ -223,7 +223,30 @@ void wire(Panel *p, Control &c)
 
 } // namespace
 
-NumericDisplay::NumericDisplay(QWidget *parent) : QWidget(parent)
+/* The inside of a display's box as a widget of its own, opaque: a new value repaints it
+** alone, where a repaint of the display would draw its box and whatever lies under it again,
+** a styled frame around it included. Mouse events go through to the display. */
+class NumericDisplay::Face : public QWidget
+{
+  public:
+    explicit Face(NumericDisplay *display) : QWidget(display), display(display)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        display->paintFace(painter, geometry());
+    }
+
+  private:
+    NumericDisplay *display;
+};
+
+NumericDisplay::NumericDisplay(QWidget *parent) : QWidget(parent), face(new Face(this))
 {
     setForegroundRole(QPalette::Text);
     setBackgroundRole(QPalette::Base);
@@ -235,7 +258,7 @@ void NumericDisplay::setValue(int value)
     if (value == shown) return;
     shown = value;
     text = QString::number(value);
-    update();
+    face->update();
 }
 
 QSize NumericDisplay::sizeHint() const
@@ -254,32 +277,68 @@ QSize NumericDisplay::sizeHint() const
     return hint;
 }
 
+/* The box is drawn once for its size and look: drawn by the style it costs several times what
+** the number does. */
+void NumericDisplay::drawBox()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!box.isNull() && box.deviceIndependentSize() == QSizeF(size()) &&
+        box.devicePixelRatio() == ratio)
+        return;
+    box = QPixmap(size() * ratio);
+    box.setDevicePixelRatio(ratio);
+    box.fill(Qt::transparent);
+    QPainter boxPainter(&box);
+    const QStyleOptionFrame opt = frameOption();
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &boxPainter, this);
+}
+
 void NumericDisplay::paintEvent(QPaintEvent *)
 {
-    const QStyleOptionFrame opt = frameOption();
-    // The box is drawn once for its size and look: drawn by the style it costs several times
-    // what the number does, at every new value.
-    const qreal ratio = devicePixelRatioF();
-    if (box.isNull() || box.deviceIndependentSize() != QSizeF(size()) ||
-        box.devicePixelRatio() != ratio) {
-        box = QPixmap(size() * ratio);
-        box.setDevicePixelRatio(ratio);
-        box.fill(Qt::transparent);
-        QPainter boxPainter(&box);
-        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &boxPainter, this);
-    }
+    drawBox();
     QPainter painter(this);
     painter.drawPixmap(0, 0, box);
-    const QRect room = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this);
-    painter.setPen(palette().color(foregroundRole()));
-    painter.drawText(room.adjusted(Margin, 0, -Margin, 0), Qt::AlignRight | Qt::AlignVCenter, text);
+}
+
+/* The part of the box at `at` on the display's background (so that it is opaque whatever the
+** style leaves there), the number right-aligned on it. */
+void NumericDisplay::paintFace(QPainter &p, const QRect &at)
+{
+    drawBox();
+    const QRect face(QPoint(0, 0), at.size());
+    const qreal ratio = box.devicePixelRatio();
+    p.fillRect(face, palette().color(backgroundRole()));
+    p.drawPixmap(QRectF(face), box, QRectF(QPointF(at.topLeft()) * ratio, QSizeF(at.size()) * ratio));
+    auto number = numbers.find(shown);
+    if (number == numbers.end()) {
+        if (numbers.size() >= CachedNumbers) numbers.clear();
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.prepare(QTransform(), font());
+        number = numbers.insert(shown, laidOut);
+    }
+    // Right-aligned and centred upright in the face less its margins, as drawText places it.
+    const QRect room = face.adjusted(Margin, 0, -Margin, 0);
+    const QPointF origin(room.right() + 1 - number->size().width(),
+                         room.top() + (room.height() - QFontMetricsF(font()).height()) / 2);
+    p.setFont(font());
+    p.setPen(palette().color(foregroundRole()));
+    p.drawStaticText(origin, *number);
+}
+
+void NumericDisplay::resizeEvent(QResizeEvent *)
+{
+    const QStyleOptionFrame opt = frameOption();
+    face->setGeometry(style()->subElementRect(QStyle::SE_LineEditContents, &opt, this));
 }
 
 void NumericDisplay::changeEvent(QEvent *e)
 {
     if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) {
         hint = QSize();
+        numbers.clear();
         updateGeometry();
+        resizeEvent(nullptr);
     }
     if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange ||
         e->type() == QEvent::EnabledChange)
