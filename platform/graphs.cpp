@@ -184,7 +184,8 @@ class StripLayer : public QWidget
     /* Over the chart's plot area, in whole pixels. */
     void place()
     {
-        const QRectF area = view->viewportTransform().mapRect(c.chart->mapRectToScene(c.chart->plotArea()));
+        const QRectF area =
+            view->viewportTransform().mapRect(c.chart->mapRectToScene(c.chart->plotArea()));
         setGeometry(area.toAlignedRect());
         grid = QPixmap();
         update();
@@ -214,8 +215,7 @@ class StripLayer : public QWidget
         pen.setWidth(0); // one device pixel, drawn by the fast line rasterizer
         painter->setPen(pen);
         for (int k = 0; k < 2 * width - 1; k++) {
-            const QPointF offset =
-                (k < width ? QPointF(k, 0) : QPointF(0, k - width + 1)) / ratio;
+            const QPointF offset = (k < width ? QPointF(k, 0) : QPointF(0, k - width + 1)) / ratio;
             painter->translate(offset);
             painter->drawPolyline(points);
             painter->translate(-offset);

@@ -300,30 +300,38 @@ void NumericDisplay::paintEvent(QPaintEvent *)
     painter.drawPixmap(0, 0, box);
 }
 
-/* The part of the box at `at` on the display's background (so that it is opaque whatever the
+/* The part of the box at `where` on the display's background (so that it is opaque whatever the
 ** style leaves there), the number right-aligned on it. */
-void NumericDisplay::paintFace(QPainter &p, const QRect &at)
+void NumericDisplay::paintFace(QPainter &p, const QRect &where)
 {
     drawBox();
-    const QRect face(QPoint(0, 0), at.size());
+    const QRect face(QPoint(0, 0), where.size());
     const qreal ratio = box.devicePixelRatio();
     p.fillRect(face, palette().color(backgroundRole()));
-    p.drawPixmap(QRectF(face), box, QRectF(QPointF(at.topLeft()) * ratio, QSizeF(at.size()) * ratio));
-    auto number = numbers.find(shown);
-    if (number == numbers.end()) {
-        if (numbers.size() >= CachedNumbers) numbers.clear();
-        QStaticText laidOut(text);
-        laidOut.setTextFormat(Qt::PlainText);
-        laidOut.prepare(QTransform(), font());
-        number = numbers.insert(shown, laidOut);
-    }
+    p.drawPixmap(QRectF(face), box,
+                 QRectF(QPointF(where.topLeft()) * ratio, QSizeF(where.size()) * ratio));
+    if (digits.isEmpty())
+        for (QChar c : QStringLiteral("0123456789-")) {
+            digits.append(QStaticText(c));
+            digits.last().setTextFormat(Qt::PlainText);
+            digits.last().prepare(QTransform(), font());
+        }
+    auto digit = [this](QChar c) -> const QStaticText & {
+        return digits[c == QLatin1Char('-') ? 10 : c.digitValue()];
+    };
     // Right-aligned and centred upright in the face less its margins, as drawText places it.
     const QRect room = face.adjusted(Margin, 0, -Margin, 0);
-    const QPointF origin(room.right() + 1 - number->size().width(),
-                         room.top() + (room.height() - QFontMetricsF(font()).height()) / 2);
+    qreal width = 0;
+    for (QChar c : text)
+        width += digit(c).size().width();
+    QPointF at(room.right() + 1 - width,
+               room.top() + (room.height() - QFontMetricsF(font()).height()) / 2);
     p.setFont(font());
     p.setPen(palette().color(foregroundRole()));
-    p.drawStaticText(origin, *number);
+    for (QChar c : text) {
+        p.drawStaticText(at, digit(c));
+        at.rx() += digit(c).size().width();
+    }
 }
 
 void NumericDisplay::resizeEvent(QResizeEvent *)
@@ -336,7 +344,7 @@ void NumericDisplay::changeEvent(QEvent *e)
 {
     if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) {
         hint = QSize();
-        numbers.clear();
+        digits.clear();
         updateGeometry();
         resizeEvent(nullptr);
     }

@@ -8,7 +8,7 @@
 #include "platform.h"
 
 #include <QByteArray>
-#include <QHash>
+#include <QList>
 #include <QPixmap>
 #include <QPointer>
 #include <QStaticText>
@@ -61,17 +61,16 @@ class NumericDisplay : public QWidget
     class Face;
     enum { Margin = 4 }; /* between the text and the box, as in a spin box */
     QStyleOptionFrame frameOption() const;
-    void drawBox();                            /* makes `box` anew if it is stale */
-    void paintFace(QPainter &p, const QRect &at); /* the inside of the box at `at` */
+    void drawBox();                                  /* makes `box` anew if it is stale */
+    void paintFace(QPainter &p, const QRect &where); /* the inside of the box at `where` */
     int shown = 0;
     QString text = QStringLiteral("0");
     mutable QSize hint; /* empty until asked, and again after a change of font or style */
     QPixmap box;        /* the box as drawn for the present size and look; null: to draw */
     QWidget *face;      /* the inside of the box, the number on it: all a new value repaints */
-    /* The numbers shown so far laid out in the present font, by value: a value comes back
-    ** often, and its layout costs more than its drawing. Emptied when it holds CachedNumbers. */
-    enum { CachedNumbers = 512 };
-    QHash<int, QStaticText> numbers;
+    /* The digits 0..9 and the minus sign laid out in the present font, drawn side by side
+    ** as a number: a number's layout costs more than its drawing. None: to lay out. */
+    QList<QStaticText> digits;
 };
 
 struct Control {
