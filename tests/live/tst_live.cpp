@@ -27,7 +27,8 @@ Ints Displays()
 bool DrawnAt(double x, double y)
 {
     auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
-    Settle(); /* a legend entry shown or hidden moves the plot area */
+    Settle(); /* a legend entry shown or hidden, or a resize, moves the plot area */
+    QCoreApplication::processEvents();
     const QImage image = view->grab().toImage();
     auto pixel = [&](double px, double py) {
         const QPointF p = view->chart()->mapToPosition(QPointF(px, py));
@@ -343,13 +344,18 @@ class Live : public QObject
         Choose(PANEL_SOURCE, 1);
     }
 
-    /* Traces at their own levels: drawn only while shown (the last too), over the grid; one
-    ** hidden while samples came shows them all once shown again. */
+    /* Traces at their own levels: drawn only while shown (the last too), over the grid, where
+    ** the window's growth moved the plot; one hidden while samples came shows them all once
+    ** shown again. */
     void stripChartDrawsShownTraces()
     {
         DeleteGraphPlot(panel, PANEL_STRIPCHART, VAL_DELETE_ALL, VAL_IMMEDIATE_DRAW);
         SetCtrlAttribute(panel, PANEL_STRIPCHART, ATTR_POINTS_PER_SCREEN, 101);
+        QWidget *window = PanelWidget(panel);
+        const QSize size = window->size();
+        const auto restore = qScopeGuard([=] { window->resize(size); });
         for (int shown : {1, 5}) {
+            if (shown == 5) window->resize(size + QSize(300, 200));
             for (int t = 1; t <= 5; t++)
                 SetTraceAttribute(panel, PANEL_STRIPCHART, t, ATTR_TRACE_VISIBLE, t == shown);
             if (shown == 1)
