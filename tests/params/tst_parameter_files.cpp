@@ -1,5 +1,6 @@
 /* tst_parameter_files.cpp: the FILE target through the real panel and file dialog: save and
-** load byte for byte, refused dialogs, replaced and failed saves, loads all or nothing. */
+** load byte for byte, refused dialogs and files (loads all or nothing), replaced and failed
+** saves. */
 #include "support/fixture.h"
 
 #include <optional>
@@ -30,16 +31,6 @@ const QByteArray old("5 5 5 5 5 5 5 5 5 5 5 5 5 5 5\n");
 const QString tooLong = QString(240, 'p') + ".dat";
 
 // clang-format off
-/* file: empty, cancel; mode: of the file there beforehand, 0: none */
-const struct { const char *name; int button; QString file; int mode; const char *report; }
-refusals[] = {
-    {"Send cancelled", fx::Send, "", 0, ""},
-    {"Get cancelled", fx::Get, "", 0, ""},
-    {"Send, path too long", fx::Send, tooLong, 0, "too long"},
-    {"Get, path too long", fx::Get, tooLong, 0, "too long"},
-    {"Send onto a read-only file, not confirmed", fx::Send, "ref.dat", 0444, "READ-ONLY"},
-};
-
 /* owner -1: the test's own; full: the disk takes 20 bytes only */
 const struct { const char *name; int mode, owner; bool full; } replacements[] = {
     {"read-only, confirmed: stays read-only", 0444, -1, false},
@@ -53,15 +44,22 @@ QByteArray Fourteen(const char *more)
     return QByteArray("1 2 3 4 5 6 7 8 9 10 11 12 13 14") + more;
 }
 
-/* contents null: no such file; "fifo": a named pipe */
-const struct { const char *name; QString file; QByteArray contents; } refused[] = {
-    {"empty", "bad.dat", ""},
-    {"14 values", "bad.dat", Fourteen("\n")},
-    {"16 values", "bad.dat", Fourteen(" 15 16\n")},
-    {"300 after 14 good values", "bad.dat", Fourteen(" 300\n")},
-    {"huge", "bad.dat", Fourteen(" 15") + QByteArray(200 * 1024, ' ')},
-    {"a named pipe without writer", "pipe.dat", "fifo"},
-    {"a new name, no such file", "new.dat", QByteArray()},
+/* file: empty, cancel; contents: of the file there beforehand, null: none, "fifo": a named
+** pipe; report: what the one popup says, null: no popup, empty: the file's path */
+const struct { const char *name; int button; QString file; QByteArray contents; int mode;
+               const char *report; } refusals[] = {
+    {"Send cancelled", fx::Send, "", {}, 0, nullptr},
+    {"Get cancelled", fx::Get, "", {}, 0, nullptr},
+    {"Send, path too long", fx::Send, tooLong, {}, 0, "too long"},
+    {"Get, path too long", fx::Get, tooLong, {}, 0, "too long"},
+    {"Send onto a read-only file, not confirmed", fx::Send, "ref.dat", old, 0444, "READ-ONLY"},
+    {"Get, empty", fx::Get, "bad.dat", "", 0644, ""},
+    {"Get, 14 values", fx::Get, "bad.dat", Fourteen("\n"), 0644, ""},
+    {"Get, 16 values", fx::Get, "bad.dat", Fourteen(" 15 16\n"), 0644, ""},
+    {"Get, 300 after 14 good values", fx::Get, "bad.dat", Fourteen(" 300\n"), 0644, ""},
+    {"Get, huge", fx::Get, "bad.dat", Fourteen(" 15") + QByteArray(200 * 1024, ' '), 0644, ""},
+    {"Get, a named pipe without writer", fx::Get, "pipe.dat", "fifo", 0600, ""},
+    {"Get, a new name, no such file", fx::Get, "new.dat", {}, 0, ""},
 };
 // clang-format on
 
@@ -126,24 +124,33 @@ class ParameterFiles : public QObject
                  QList<Ints>{Sim::frame(1, {11, 22, 3, 0, 33, 0, 44, 55, 66, 0, 9, 1, 7, 8, 9})});
     }
 
-    /* A dialog that gives no usable file changes nothing; all but a cancel are reported. */
-    void refusedDialog_data() { AddRows(refusals); }
-    void refusedDialog()
+    void refusedFile_data() { AddRows(refusals); }
+    /* A dialog that gives no usable file changes nothing, not the operator's unsent edits nor
+    ** the file; all but a cancel are reported, a file to load that does not hold exactly 15
+    ** values 0..255 with its name. */
+    void refusedFile()
     {
         const auto &r = refusals[Row()];
-        if (r.mode) Write(Path(r.file), old, r.mode);
+        const QString path = Path(r.file);
+        if (r.contents == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), r.mode), 0);
+        else if (!r.contents.isNull())
+            Write(path, r.contents, r.mode);
         SetParams({1, 2, 97, 0, 3, 0, 4, 5, 6, 0, 7, 1});
         const QStringList before = Snapshot();
         Popups popups({r.file});
         Click(r.button);
         QCOMPARE(popups.dialogs, 1);
-        QCOMPARE(popups.count(), *r.report ? 1 : 0);
+        QCOMPARE(popups.count(), r.report ? 1 : 0);
         for (const Popup &p : popups.list)
-            QVERIFY2(p.title == "INFO" && p.text.contains(r.report), qPrintable(p.text));
+            QVERIFY2(p.title == "INFO" && p.text.contains(*r.report ? QString(r.report) : path),
+                     qPrintable(p.text));
         QCOMPARE(Snapshot(), before);
-        QCOMPARE(Files(), r.mode ? QStringList{r.file} : QStringList());
-        if (r.mode) QCOMPARE(Contents(Path(r.file)), old);
-        if (r.mode) QCOMPARE(Stat(Path(r.file)).st_mode & 07777, mode_t(r.mode));
+        QCOMPARE(Status(), LineOk());
+        QCOMPARE(Files(), r.contents.isNull() ? QStringList() : QStringList{r.file});
+        if (r.contents != "fifo")
+            QCOMPARE(Contents(path), r.contents.isNull() ? QByteArray("<none>") : r.contents);
+        if (!r.contents.isNull()) QCOMPARE(Stat(path).st_mode & 07777, mode_t(r.mode));
     }
 
     void replaceFile_data() { AddRows(replacements); }
@@ -180,28 +187,6 @@ class ParameterFiles : public QObject
                  Ints({int(before.st_uid), int(before.st_gid)}));
         QCOMPARE(after.st_ino != before.st_ino, !r.full);
         QCOMPARE(Files(), QStringList{"ref.dat"});
-    }
-
-    void loadAllOrNothing_data() { AddRows(refused); }
-    /* A file that does not hold exactly 15 values 0..255 is reported with its name and
-    ** changes nothing: not pp, not the variables, not the operator's unsent edits. */
-    void loadAllOrNothing()
-    {
-        const auto &r = refused[Row()];
-        const QString path = Path(r.file);
-        if (r.contents == "fifo") QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        if (r.contents != "fifo" && !r.contents.isNull()) Write(path, r.contents);
-        SetParams({9, 8, 50, 0, 7, 0, 6, 5, 4, 0, 3, 0});
-        const QStringList before = Snapshot();
-        Popups popups({r.file});
-        Click(Get);
-        QCOMPARE(popups.count(), 1);
-        QVERIFY2(popups.list[0].title == "INFO" && popups.list[0].text.contains(path),
-                 qPrintable(popups.list[0].text));
-        QCOMPARE(Snapshot(), before);
-        if (r.contents != "fifo")
-            QCOMPARE(Contents(path), r.contents.isNull() ? QByteArray("<none>") : r.contents);
-        QCOMPARE(Status(), LineOk());
     }
 };
 
