@@ -22,8 +22,9 @@ Ints Displays()
     return {Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE), Val(PANEL_WIN)};
 }
 
-/* Whether the strip chart shows anything but its background within a pixel of value y at
-** sample x (points per screen 101), next to the pixel at the same x and value 10. */
+/* Whether the strip chart shows anything but its background within a pixel of value y and 3
+** of sample x (a dash-dot trace's gaps are 4 wide; points per screen 101), next to the pixel
+** at the same x and value 10. */
 bool DrawnAt(double x, double y)
 {
     auto *view = qobject_cast<QChartView *>(W(PANEL_STRIPCHART));
@@ -35,7 +36,7 @@ bool DrawnAt(double x, double y)
         return view->mapFromScene(view->chart()->mapToScene(p)) + view->viewport()->pos();
     };
     const QRgb empty = image.pixel(pixel(x, 10));
-    for (int dx = -1; dx <= 1; dx++)
+    for (int dx = -3; dx <= 3; dx++)
         for (int dy = -1; dy <= 1; dy++)
             if (image.pixel(pixel(x, y) + QPoint(dx, dy)) != empty) return true;
     return false;
