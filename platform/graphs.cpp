@@ -181,22 +181,20 @@ class StripLayer : public QWidget
     }
 
   private:
+    /* The chart's plot area in the view's viewport. */
+    QRectF areaInView() const
+    {
+        return view->viewportTransform().mapRect(c.chart->mapRectToScene(c.chart->plotArea()));
+    }
     /* Over the chart's plot area, in whole pixels. */
     void place()
     {
-        const QRectF area =
-            view->viewportTransform().mapRect(c.chart->mapRectToScene(c.chart->plotArea()));
-        setGeometry(area.toAlignedRect());
+        setGeometry(areaInView().toAlignedRect());
         grid = QPixmap();
         update();
     }
     /* The chart's plot area in this widget's coordinates. */
-    QRectF plotArea() const
-    {
-        return view->viewportTransform()
-            .mapRect(c.chart->mapRectToScene(c.chart->plotArea()))
-            .translated(-pos());
-    }
+    QRectF plotArea() const { return areaInView().translated(-pos()); }
 
     /* The points in `pen`, drawn as lines one device pixel wide side by side, as wide as the
     ** pen on the device: a pen wider than one pixel is outlined (stroked) anew for every line

@@ -334,10 +334,15 @@ void NumericDisplay::paintFace(QPainter &p, const QRect &where)
     }
 }
 
-void NumericDisplay::resizeEvent(QResizeEvent *)
+void NumericDisplay::placeFace()
 {
     const QStyleOptionFrame opt = frameOption();
     face->setGeometry(style()->subElementRect(QStyle::SE_LineEditContents, &opt, this));
+}
+
+void NumericDisplay::resizeEvent(QResizeEvent *)
+{
+    placeFace();
 }
 
 void NumericDisplay::changeEvent(QEvent *e)
@@ -346,7 +351,7 @@ void NumericDisplay::changeEvent(QEvent *e)
         hint = QSize();
         digits.clear();
         updateGeometry();
-        resizeEvent(nullptr);
+        placeFace();
     }
     if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange ||
         e->type() == QEvent::EnabledChange)

@@ -63,6 +63,7 @@ class NumericDisplay : public QWidget
     QStyleOptionFrame frameOption() const;
     void drawBox();                                  /* makes `box` anew if it is stale */
     void paintFace(QPainter &p, const QRect &where); /* the inside of the box at `where` */
+    void placeFace();                                /* over the box's text room */
     int shown = 0;
     QString text = QStringLiteral("0");
     mutable QSize hint; /* empty until asked, and again after a change of font or style */
