@@ -17,11 +17,6 @@ namespace
 
 typedef QList<double> Values;
 
-Ints Displays()
-{
-    return {Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE), Val(PANEL_WIN)};
-}
-
 /* Whether the strip chart shows anything but its background within a pixel of value y and 3
 ** of sample x (a dash-dot trace's gaps are 4 wide; points per screen 101), next to the pixel
 ** at the same x and value 10. */
@@ -47,13 +42,13 @@ Values History()
     return Values(alldata, alldata + AnzAll);
 }
 
-/* The values of a strip chart trace (index 1..5) or of a graph's plot (0, 1) with its colour. */
-Values Plot(int control, int index, int *colour = nullptr)
+/* The values of a strip chart trace (index 1..5) or of a graph's plot (0, 1). */
+Values Plot(int control, int index)
 {
     double v[200];
     const int n = control == PANEL_STRIPCHART
                       ? GetStripChartTrace(panel, control, index, v, 200, nullptr)
-                      : GetGraphPlotData(panel, control, index, v, 200, colour);
+                      : GetGraphPlotData(panel, control, index, v, 200, nullptr);
     return Values(v, v + qMax(n, 0));
 }
 
@@ -76,14 +71,7 @@ QStringList Drawn(int control, bool legend = false)
     return out;
 }
 
-/* percent = 100 * time / in0, rounded down; bytes low first (0x23 0x01 is 0x0123) */
 // clang-format off
-const struct { const char *name; int edge, in0, in1, edgePercent, winPercent; } cycles[] = {
-    {"edge 0x0123 of 1000, window 600", 0x0123, 1000, 600, 29, 60},
-    {"largest products", 0xFFFF, 1, 0xFFFF, 6553500, 6553500},
-    {"no 100 % reference", 500, 0, 300, 0, 0},
-};
-
 /* after: data requests before the action, 0: in Go's settle wait; unanswered: the request in
 ** flight meanwhile gets no reply; sent: the action's frames */
 const struct { const char *name, *action; int after; bool unanswered; Ints sent; bool ends; }
@@ -96,6 +84,7 @@ interrupts[] = {
     {"Send in the reply wait", "Send", 1, true, {1}, true},
     {"Get in the reply wait", "Get", 1, true, {3}, true},
     {"a port committed in the reply wait", "port", 1, true, {7, 3}, true},
+    {"Stop in the reply wait: nothing read or shown", "Stop", 1, true, {}, true},
     {"the window closed", "close", 2, false, {}, true},
     {"the window closed in the settle wait: no loop", "close", 0, false, {}, true},
     {"GetBuff, Get, a port commit in the settle wait: ignored", "settle", 0, false, {}, false},
@@ -122,8 +111,9 @@ const struct { const char *name; int edge, window, edgeSlot, windowSlot; } bars[
     {"edge 100 %, window 99 %", 1000, 990, -1, 99},
 };
 
-/* Recorded cycles: a packet and its line's fields after the time, by hand: percent = 100 *
-** time / IN0 time, rounded down, empty without an IN0 time; threshold 90, hysteresis 110. */
+/* Cycles: a packet and its line's fields after the time, by hand (bytes low first): percent =
+** 100 * time / IN0 time, rounded down, empty without an IN0 time (shown as 0); threshold 90,
+** hysteresis 110. The first five fields are what the displays show. */
 const struct { int dat0, dat1, norm, edge, in0, in1; const char *fields; } recorded[] = {
     {200, 50, 204, 0x0123, 1000, 600, "200,50,204,29,60,291,1000,600,90,110"},
     {10, 240, 10, 500, 0, 300, "10,240,10,,,500,0,300,90,110"},
@@ -139,11 +129,6 @@ exports[] = {
     {"graph image", MENU_SAVE_GRAPH, "g.png", 0, nullptr},
 };
 // clang-format on
-
-QList<QByteArray> Lines(const QString &path) /* none for a missing file */
-{
-    return QFile::exists(path) ? Contents(path).trimmed().split('\n') : QList<QByteArray>();
-}
 
 } // namespace
 
@@ -169,27 +154,8 @@ class Live : public QObject
     {
         QVERIFY(sim.cmd("clear"));
         QCOMPARE(poll, 0);
-    }
-
-    void goodCycle_data() { AddRows(cycles); }
-    /* One cycle: one request carrying pp, the displays, the history moved by one sample with
-    ** the panel's threshold and hysteresis, the sample drawn. */
-    void goodCycle()
-    {
-        const auto &r = cycles[Row()];
-        QVERIFY(sim.cmd(Sim::data(200, 50, 204, r.edge, r.in0, r.in1)));
         SetCtrlVal(panel, PANEL_THRESHOLD, 90);
         SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
-        const Values before = History();
-        const int from = sim.frames().size();
-        Popups popups;
-        QCOMPARE(RunCycles(sim, 1), 1);
-        QCOMPARE(popups.count(), 0);
-        QCOMPARE(sim.frames().mid(from), QList<Ints>{Sim::frame(5, Packet())});
-        QCOMPARE(Displays(), (Ints{200, 50, 204, r.edgePercent, r.winPercent}));
-        QCOMPARE(History().mid(0, 495), before.mid(5));
-        QCOMPARE(History().mid(495), (Values{200, 50, 204, 90, 110}));
-        QCOMPARE(Plot(PANEL_STRIPCHART, 5).last(), 110.0);
     }
 
     /* Each cycle's number typed into the threshold the cycle before: every sample shows its
@@ -219,31 +185,11 @@ class Live : public QObject
         QCOMPARE(Plot(PANEL_STRIPCHART, 4), trace4);
     }
 
-    /* Stop while the reply is awaited: the loop ends at once, reads and shows nothing; the
-    ** late reply waits in the queue until the next exchange flushes it. */
-    void stopInReplyWait()
-    {
-        QVERIFY(sim.cmd(Sim::data(33, 33, 127, 0, 1000, 0)) && sim.cmd("fault 5 late 1500 once"));
-        const QStringList before = Snapshot();
-        const int from = sim.frames().size();
-        nBytesR = -777;
-        Popups popups;
-        When stop([&] { return sim.frames().size() > from; }, [] { Click(Stop); });
-        QVERIFY(PressGo());
-        QCOMPARE(nBytesR, -777);
-        QCOMPARE(popups.count(), 0);
-        QCOMPARE(sim.commands(from), Ints{5});
-        QCOMPARE(Snapshot(), before);
-        QTRY_COMPARE(GetInQLen(com), 9);
-        QVERIFY(sim.cmd(Sim::data(44, 55, 140, 0, 1000, 0)));
-        QCOMPARE(RunCycles(sim, 1), 1);
-        QCOMPARE(Displays().mid(0, 2), (Ints{44, 55}));
-    }
-
     void whatEndsPolling_data() { AddRows(interrupts); }
-    /* An operation, a port commit or the close ends the loop (in a reply wait too, unreported)
-    ** and runs alone; a file save, a second Go or a menu command does not; in Go's settle wait
-    ** they are refused. Go is lit while the loop runs, the pointer normal. */
+    /* An operation, a port commit, Stop or the close ends the loop (in a reply wait too,
+    ** unreported; Stop there reads and shows nothing) and runs alone; a file save, a second Go
+    ** or a menu command does not; in Go's settle wait they are refused. Go is lit while the
+    ** loop runs, the pointer normal. */
     void whatEndsPolling()
     {
         const auto &r = interrupts[Row()];
@@ -259,6 +205,8 @@ class Live : public QObject
         };
         bool wasLit = r.after == 0, normalPointer = false;
         int polling = 0; /* menu commands after which polling still ran */
+        QStringList before = Snapshot();
+        nBytesR = -777;
         Popups popups(action == "menus" ? QStringList{"a.csv", "b.csv", "c.csv", "d.png"}
                                         : QStringList{path});
         When act([&] { return going && (r.after ? requests() >= r.after : busy == 1); },
@@ -271,6 +219,7 @@ class Live : public QObject
                      if (action == "Send" || action == "file") Click(Send);
                      if (action == "Get" || action == "settle") Click(Get);
                      if (action == "Go") Click(Go);
+                     if (action == "Stop") Click(Stop);
                      if (action == "menus")
                          for (int item : menus)
                              polling += Menu(item) && poll == 1;
@@ -287,6 +236,7 @@ class Live : public QObject
         QCOMPARE(sent, Ints(sent.count(5), 5) + r.sent);
         if (r.unanswered || (!r.after && r.ends)) QCOMPARE(sent.count(5), r.after);
         if (action == "file") QVERIFY(QFileInfo(path).size() > 0);
+        if (action == "Stop") QCOMPARE(Snapshot() << QString::number(nBytesR), before << "-777");
         if (action == "file") Click(PANEL_SELECT_RAM);
         quitting = 0;
     }
@@ -333,11 +283,10 @@ class Live : public QObject
                   [] { Click(Stop); });
         QVERIFY(PressGo());
         for (int plot = 0; plot < 2; plot++) {
-            int colour = -1, slot = plot ? r.windowSlot : r.edgeSlot;
+            const int slot = plot ? r.windowSlot : r.edgeSlot;
             Values bar(AnzBars, 0.0);
             if (slot >= 0) bar[slot] = 150;
-            QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot, &colour), bar);
-            QCOMPARE(colour, plot ? 0xFF0000 : 0x0000FF);
+            QCOMPARE(Plot(PANEL_GRAPH_ADJ, plot), bar);
         }
         QCOMPARE(Drawn(PANEL_GRAPH_ADJ), (QStringList{"#0000ff", "#ff0000"}));
         QCOMPARE(Drawn(PANEL_GRAPH_ADJ, true),
@@ -395,13 +344,9 @@ class Live : public QObject
                  (QList<Ints>{Sim::frame(6, packet), Sim::frame(6, packet)}));
         QCOMPARE(Packet(), packet);
         QCOMPARE(popups.count(), 0);
-        QCOMPARE(Ints(jumpbuf, jumpbuf + 16), Ints(ramp.begin(), ramp.end()));
-        QCOMPARE(int(threshold), 80);
-        int blue = -1, black = -1;
         QCOMPARE(GetGraphPlotCount(panel, PANEL_GRAPH_JUMPBUF), 2);
-        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 0, &blue), ramp);
-        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 1, &black), Values(16, 80));
-        QCOMPARE(Ints({blue, black}), (Ints{0x0000FF, 0x000000}));
+        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 0), ramp);
+        QCOMPARE(Plot(PANEL_GRAPH_JUMPBUF, 1), Values(16, 80));
         QList<QPointF> steps;
         for (QAbstractSeries *s : Chart(PANEL_GRAPH_JUMPBUF)->series())
             if (s->isVisible() && qobject_cast<QLineSeries *>(s)->pen().color() == Qt::blue)
@@ -412,13 +357,12 @@ class Live : public QObject
                  (Ints{0, 0, 1}));
     }
 
-    /* Recording across Stop and Go: a header, then a line a cycle (local time with ms, the
-    ** fields), in the file by the next cycle, shown by indicator and menu. A disk full mid-line
-    ** stops it, reported with file and reason; the whole lines stay, polling goes on. */
-    void recordCycles()
+    /* Each cycle shows its packet on the displays. Recording across Stop and Go: a header, then
+    ** a line a cycle (local time with ms, the fields), in the file by the next cycle, shown by
+    ** indicator and menu. A disk full mid-line stops it, reported with file and reason; the
+    ** whole lines stay, polling goes on. */
+    void cyclesShownAndRecorded()
     {
-        SetCtrlVal(panel, PANEL_THRESHOLD, 90);
-        SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
         const QString path = dir.filePath("run.csv");
         const QByteArray header = "time,DAT0,DAT1,NORM,EDGE %,WIN %,edge count,IN0 count,"
                                   "IN1 count,threshold,hysteresis";
@@ -433,21 +377,26 @@ class Live : public QObject
         };
         QCOMPARE(shown(), Ints(4, 1));
         Ints seen;
+        QList<Ints> displays;
         int next = 0;
         auto feed = [&] {
             const auto &r = recorded[next++ % 4];
             QVERIFY(sim.cmd(Sim::data(r.dat0, r.dat1, r.norm, r.edge, r.in0, r.in1)));
         };
-        auto each = [&](int) { seen << int(Lines(path).size()) - 1, feed(); };
+        auto each = [&](int) {
+            seen << int(Contents(path).trimmed().split('\n').size()) - 1;
+            displays << Ints{Val(PANEL_DAT0), Val(PANEL_DAT1), Val(PANEL_NORM), Val(PANEL_EDGE),
+                             Val(PANEL_WIN)};
+            feed();
+        };
         const QDateTime start = QDateTime::currentDateTime().addMSecs(-1);
         feed();
         QCOMPARE(RunCycles(sim, 2, each), 2);
-        QCOMPARE(recording, 1);
         QCOMPARE(RunCycles(sim, 2, each), 2);
         QVERIFY(Menu(MENU_RECORD_STOP));
         QCOMPARE(shown(), Ints(4, 0));
         QCOMPARE(seen, (Ints{1, 2, 3, 4}));
-        QList<QByteArray> lines = Lines(path);
+        QList<QByteArray> lines = Contents(path).trimmed().split('\n');
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], header);
         QDateTime last = start;
@@ -456,6 +405,9 @@ class Live : public QObject
             QVERIFY2(t >= last && t <= QDateTime::currentDateTime(), lines[i + 1].constData());
             last = t;
             QCOMPARE(lines[i + 1].mid(23), QByteArray(",") + recorded[i].fields);
+            const QList<QByteArray> f = QByteArray(recorded[i].fields).split(',');
+            QCOMPARE(displays.value(i),
+                     (Ints{f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt(), f[4].toInt()}));
         }
 
         QCOMPARE(popups.count(), 0);
@@ -471,11 +423,7 @@ class Live : public QObject
         QVERIFY2(report.contains(dir.filePath("full.csv")) && report.contains(" 2 lines") &&
                      report.contains(std::strerror(EFBIG)),
                  qPrintable(report));
-        lines = Lines(dir.filePath("full.csv"));
         QCOMPARE(QFileInfo(dir.filePath("full.csv")).size(), header.size() + 1 + 2 * line);
-        QCOMPARE(lines.size(), 3);
-        for (int i = 1; i <= 2; i++)
-            QCOMPARE(lines[i].mid(23), QByteArray(",") + recorded[0].fields);
     }
 
     void exportsReadBack_data() { AddRows(exports); }
@@ -485,8 +433,6 @@ class Live : public QObject
     {
         const auto &r = exports[Row()];
         QVERIFY(sim.cmd(Sim::data(255, 0, 255, 0, 1000, 0)) && sim.cmd(Line("jump", Ints(16, 7))));
-        SetCtrlVal(panel, PANEL_THRESHOLD, 80);
-        SetCtrlVal(panel, PANEL_HYSTERESIS, 110);
         QCOMPARE(RunCycles(sim, 1), 1);
         Click(GetBuff);
         const QString path = dir.filePath(r.file);
@@ -494,11 +440,11 @@ class Live : public QObject
         popups.confirm = true;
         QVERIFY(Menu(r.item));
         QCOMPARE(popups.count(), 0);
-        const QList<QByteArray> lines = Lines(path);
+        const QList<QByteArray> lines = Contents(path).trimmed().split('\n');
         if (r.header) {
             QCOMPARE(lines.size(), r.lines);
             QCOMPARE(lines[0], QByteArray(r.header));
-            QCOMPARE(lines.last(), r.lines == 101 ? "100,255,0,255,80,110" : "16,7,80");
+            QCOMPARE(lines.last(), r.lines == 101 ? "100,255,0,255,90,110" : "16,7,90");
         } else {
             QCOMPARE(QImage(path, "PNG").size(), W(PANEL_GRAPH_JUMPBUF)->size());
         }
