@@ -3,7 +3,6 @@
 #include "support/fixture.h"
 
 #include <QKeyEvent>
-#include <QMessageBox>
 
 #include <vector>
 
@@ -12,18 +11,7 @@ using namespace fx;
 namespace
 {
 
-Ints events; /* control (0: the panel), event, in turn */
-
-int RecordControl(int, int control, int event, void *, int, int)
-{
-    events << control << event;
-    return 0;
-}
-int RecordPanel(int, int event, void *, int, int)
-{
-    events << 0 << event;
-    return 0;
-}
+Ints events; /* control (0: the panel), event, in turn: what the recorders bound saw */
 
 /* A key press as the window system delivers it at `at` ms (to the shortcuts, then to the
 ** widget), or its release. */
@@ -84,37 +72,32 @@ class App : public QObject
         sim.assign(1);
         if (!qstrcmp(r.fault, "none")) qputenv("VELTRAV20_COM1", "/nonexistent/tty");
         std::fill(pp, pp + AnzPara, 0);
-        QList<Popup> popups;
-        bool beforePanel = false, shown = false;
-        QString status; /* and the panel and pp, when first shown */
+        Popups popups;
+        int popupsBefore = -1; /* popups before the panel first showed */
+        QString status;        /* and the inputs and pp as it first showed */
         Ints onPanel, packet;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] {
-            QWidget *line = panel > 0 ? W(PANEL_STATUS) : nullptr;
-            QWidget *window = line ? line->window() : nullptr;
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                popups.append({box->windowTitle(), box->text(), 0});
-                beforePanel = !window || !window->isVisible();
-                box->accept();
-            } else if (window && window->isVisible() && !shown) {
-                shown = true;
-                status = Status(), onPanel = Params(), packet = Packet();
-                if (!qstrcmp(r.fault, "none")) /* File, Quit: the same as the close */
-                    QVERIFY(Menu(MENU_QUIT));
-                else
-                    window->close();
-            }
-        });
-        watch.start(10);
+        auto window = [] {
+            return panel > 0 && W(PANEL_STATUS) ? W(PANEL_STATUS)->window() : nullptr;
+        };
+        When shown([&] { return window() && window()->isVisible(); },
+                   [&] {
+                       popupsBefore = popups.count();
+                       status = Status(), onPanel = Params(), packet = Packet();
+                       if (!qstrcmp(r.fault, "none")) /* File, Quit: the same as the close */
+                           QVERIFY(Menu(MENU_QUIT));
+                       else
+                           window()->close();
+                   });
         char name[] = "veltrav20", *argv[] = {name, nullptr};
         QCOMPARE(WinMain(1, argv), 0);
-        QVERIFY(shown);
+        QVERIFY(shown.done);
         QCOMPARE(status, *r.status ? QString(r.status) : LineOk());
         QCOMPARE(onPanel, r.onPanel);
         QCOMPARE(packet, *r.fault ? Ints(15, 0) : ram);
-        QCOMPARE(popups.size(), !qstrcmp(r.status, "TIMEOUT") ? 1 : 0);
-        for (const Popup &p : popups)
-            QVERIFY(beforePanel && p.title == "INFO" && p.text == TimeoutText);
+        QCOMPARE(popupsBefore, !qstrcmp(r.status, "TIMEOUT") ? 1 : 0);
+        QCOMPARE(popups.count(), popupsBefore);
+        for (const Popup &p : popups.list)
+            QVERIFY(p.title == "INFO" && p.text == TimeoutText);
         if (qstrcmp(r.fault, "none")) QCOMPARE(sim.frames()[0], Sim::frame(7, Ints(15, 0)));
         QVERIFY(GetInQLen(com) < 0);
     }
@@ -136,20 +119,23 @@ class App : public QObject
         }
     }
 
-    /* Unbound names, a missing file or panel refuse the load; with recorders bound, program
+    /* Unbound names or a missing panel refuse the load; with recorders bound, program
     ** writes and reads raise no callback; a one-byte read writes one byte, a text read stops
     ** at the buffer's end. */
     void programWritesAndReads()
     {
+        auto control = [](int, int id, int event, void *, int, int) {
+            return events << id << event, 0;
+        };
+        auto whole = [](int, int event, void *, int, int) { return events << 0 << event, 0; };
         std::vector<CallbackEntry> table;
         for (int i = 0; i < cbfTableLen; i++)
-            table.push_back({cbfTable[i].name, cbfTable[i].control ? RecordControl : nullptr,
-                             cbfTable[i].panel ? RecordPanel : nullptr});
-        const CallbackEntry partial[] = {{"CBF_P", nullptr, RecordPanel}};
+            table.push_back({cbfTable[i].name, cbfTable[i].control ? +control : nullptr,
+                             cbfTable[i].panel ? +whole : nullptr});
+        const CallbackEntry partial[] = {{"CBF_P", nullptr, whole}};
         BindCallbacks(partial, 1);
         QVERIFY(LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1) < 0);
         BindCallbacks(table.data(), int(table.size()));
-        QVERIFY(LoadPanel(0, "/nonexistent/Veltrav20.uir", 1) < 0);
         QVERIFY(LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 2) < 0);
         QVERIFY((panel = LoadPanel(0, VELTRA_BIN_DIR "/Veltrav20.uir", 1)) > 0);
         DisplayPanel(panel);
