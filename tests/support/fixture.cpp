@@ -266,23 +266,14 @@ bool Connect(Sim &sim, int port, const Ints &ram)
 
 /* ---- the simulator ---------------------------------------------------------------------- */
 
-static void Pump()
+/* Processes events until `done` holds, 10 s at most; whether it holds. */
+static bool PumpUntil(const std::function<bool()> &done)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(2);
-}
-
-Sim::~Sim()
-{
-    stop();
-    for (int port : assigned)
-        qunsetenv("VELTRAV20_COM" + QByteArray::number(port));
-}
-
-void Sim::assign(int port)
-{
-    assigned << port;
-    qputenv("VELTRAV20_COM" + QByteArray::number(port), link().toLocal8Bit());
+    for (QDeadlineTimer deadline(10000); !done() && !deadline.hasExpired();) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return done();
 }
 
 bool Sim::start(const QStringList &faults)
@@ -309,12 +300,7 @@ void Sim::stop()
 
 QByteArray Sim::readLine()
 {
-    QDeadlineTimer deadline(10000);
-    while (!process.canReadLine() && !deadline.hasExpired() &&
-           process.state() != QProcess::NotRunning) {
-        Pump();
-        process.waitForReadyRead(5);
-    }
+    PumpUntil([this] { return process.canReadLine() || process.state() == QProcess::NotRunning; });
     return process.readLine().trimmed();
 }
 
@@ -363,22 +349,11 @@ Ints Sim::commands(int from, bool all) const
     const int markers = out.count(0);
     FillTxBuf(0);
     ComWrt(com, szWriteBuf, FrameLen);
-    QDeadlineTimer deadline(10000);
-    while ((out = commands(from)).count(0) == markers && !deadline.hasExpired())
-        Pump();
+    PumpUntil([&] { return (out = commands(from)).count(0) > markers; });
     return out.mid(0, out.lastIndexOf(0));
 }
 
 bool Sim::waitFrames(int n) const
 {
-    QDeadlineTimer deadline(10000);
-    while (frames().size() < n && !deadline.hasExpired())
-        Pump();
-    return frames().size() >= n;
-}
-
-QString Sim::data(int dat0, int dat1, int norm, int edge, int in0, int in1)
-{
-    return fx::Line("data", Ints{dat0, dat1, norm, edge & 255, edge >> 8, in0 & 255, in0 >> 8,
-                                 in1 & 255, in1 >> 8});
+    return PumpUntil([&] { return frames().size() >= n; });
 }

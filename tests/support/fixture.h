@@ -25,11 +25,20 @@ typedef QList<int> Ints;
 class Sim
 {
   public:
-    ~Sim(); /* stops it and takes back the ports it was assigned */
+    ~Sim() /* stops it and takes back the ports it was assigned */
+    {
+        stop();
+        for (int port : assigned)
+            qunsetenv("VELTRAV20_COM" + QByteArray::number(port));
+    }
     bool start(const QStringList &faults = {}); /* --fault values; restarts a running one */
     void stop();
     QString link() const { return dir.filePath("tty"); }
-    void assign(int port); /* VELTRAV20_COM<port> names the link */
+    void assign(int port) /* VELTRAV20_COM<port> names the link */
+    {
+        assigned << port;
+        qputenv("VELTRAV20_COM" + QByteArray::number(port), link().toLocal8Bit());
+    }
     bool cmd(const QString &line, QString *values = nullptr); /* true on "ok [values]" */
     Ints get(const QString &what);                            /* "ram", "eeprom", "jump" */
     QList<Ints> frames() const; /* the frames received, oldest first */
@@ -39,7 +48,11 @@ class Sim
     bool waitFrames(int n) const;
 
     static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
-    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
+    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1)
+    {
+        return QString::asprintf("data %d %d %d %d %d %d %d %d %d", dat0, dat1, norm, edge & 255,
+                                 edge >> 8, in0 & 255, in0 >> 8, in1 & 255, in1 >> 8);
+    }
 
   private:
     QByteArray readLine();
