@@ -8,6 +8,7 @@ build=$1 wmclose=$2 tmp=$(mktemp -d) pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- simulator log:"; cat "$tmp/sim.log" 2>/dev/null; exit 1; }
+poll_until() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; } # 10 s
 
 for t in Xvfb xdotool; do command -v $t >/dev/null || { echo "SKIP: no $t"; exit 77; }; done
 
@@ -16,13 +17,12 @@ prog="$tmp/usr/bin/veltrav20" sim="$tmp/usr/bin/veltrav20-sensorsim"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.err" &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { echo "SKIP: no X server could start"; cat "$tmp/xvfb.err"; exit 77; }
+poll_until [ -s "$tmp/display" ] || { echo "SKIP: no X server"; cat "$tmp/xvfb.err"; exit 77; }
 export DISPLAY=":$(head -n 1 "$tmp/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 "$sim" --log "$tmp/sim.log" >"$tmp/sim.out" & pids+=($!)
-for _ in $(seq 100); do [ -s "$tmp/sim.out" ] && break; sleep 0.05; done
+poll_until [ -s "$tmp/sim.out" ]
 export VELTRAV20_COM1="$(head -n 1 "$tmp/sim.out")"
 [ -n "$VELTRAV20_COM1" ] || fail "the simulator did not start"
 
@@ -34,12 +34,9 @@ title=$(xdotool getwindowname "$wid")
 
 frames() { cut -d' ' -f2- "$tmp/sim.log" 2>/dev/null; }
 count() { frames | grep -c "^55 $1 " ; }
-wait_for() {
-    for _ in $(seq 200); do [ "$(count "$1")" -ge "$2" ] && return 0; sleep 0.05; done
-    fail "expected $2 frame(s) of command $1"
-}
+frames_in() { [ "$(count "$1")" -ge "$2" ]; }
+wait_for() { poll_until frames_in "$1" "$2" || fail "expected $2 frame(s) of command $1"; }
 key() { xdotool windowfocus --sync "$wid" 2>/dev/null; xdotool key "$1"; }
-shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 last() { frames | grep "^55 $1 " | tail -n 1; }
 replied() { sleep 0.3; } # a command given while a reply is awaited is refused
 zeros="00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
@@ -69,12 +66,12 @@ xdotool windowfocus --sync "$wid" 2>/dev/null
 xdotool keydown F10; sleep 1.5; xdotool keyup F10
 sleep 0.5
 [ "$(count 03)" = $((n + 1)) ] || fail "F10 held for 1.5 s sent $(($(count 03) - n)) read commands"
-shown '^INFO$' && fail "a popup after F10 held"
+xdotool search --onlyvisible --name '^INFO$' >/dev/null 2>&1 && fail "a popup after F10 held"
 
 kill -0 "$prog_pid" 2>/dev/null || fail "the program died"
 "$wmclose" "$wid"
-for _ in $(seq 200); do kill -0 "$prog_pid" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$prog_pid" 2>/dev/null && fail "the program did not end on the close request"
+ended() { ! kill -0 "$prog_pid" 2>/dev/null; }
+poll_until ended || fail "the program did not end on the close request"
 wait "$prog_pid"; status=$?
 [ "$status" = 0 ] || { cat "$tmp/prog.out"; fail "exit status $status"; }
 echo "PASS: $(wc -l < "$tmp/sim.log") frames checked in a real window"

@@ -1,13 +1,8 @@
-/* fuzz_replies.cpp: libFuzzer target for the reply handling of the reading exchanges. A
-** pseudo-terminal plays the sensor: each input names a command, the points where its reply
-** stream is split, and the stream itself, which is written in those pieces while the real
-** serial layer queues it. The queued bytes are then read as an exchange reads them (all
-** that is queued, into the 1024-byte reply buffer) and, where the count is the command's
-** reply length, taken through the real success steps into the panel.
-**
-** Input: byte 0 selects the command (3, 4, 5, 6, 7), byte 1 the number of split points (0..3),
-** then one byte per split point, then the stream.
-*/
+/* fuzz_replies.cpp: libFuzzer target for the reply handling of the reading exchanges. Input:
+** byte 0 selects the command (3, 4, 5, 6, 7), byte 1 the number of split points (0..3), then
+** one byte per split point, then the stream, which a pseudo-terminal writes in those pieces
+** while the real serial layer queues it. The queue is read as an exchange reads it and a reply
+** of the command's length taken through the real success steps into the panel. */
 #include "app/Veltrav20.h"
 #include "gui/gui.h"
 #include "link/com232.h"

@@ -95,9 +95,11 @@ std::pair<int, int> TextColumns(int control)
     return {left, right};
 }
 
-/* A place's decoration shows the help its page's input shows; the connected rows come last. */
+/* A place's decoration shows the help its page's input shows, `extended` on the extended page;
+** the connected rows come last. */
 // clang-format off
-const struct { const char *name, *control; Setup setup; int dimmed; const char *text; } helps[] = {
+const struct { const char *name, *control; Setup setup; int dimmed;
+               const char *text, *extended = nullptr; } helps[] = {
     {"COM port", "comPort", Basic, 0, InfoEditConnect},
     {"GetBuff", "getBuff", Basic, 0, InfoButtonGetBuff},
     {"threshold", "threshold", Basic, 0, InfoEditThreshold},
@@ -109,18 +111,12 @@ const struct { const char *name, *control; Setup setup; int dimmed; const char *
     {"strip chart", "stripChart", Basic, 0, InfoGraph},
     {"jump buffer graph", "graphJumpbuf", JumpGraph, 0, InfoGraphData1},
     {"adjustment graph", "graphAdj", Adjustment, 0, InfoGraphData2},
-    {"place 1, basic", "deco1", Basic, 0, InfoEditThreshold},
-    {"place 1, extended", "deco1", Extended, 0, InfoEditBacklim},
-    {"place 2, basic", "deco2", Basic, 0, InfoEditHysteresis},
-    {"place 2, extended", "deco2", Extended, 0, InfoEditRegcnt},
-    {"place 3, basic", "deco3", Basic, 0, InfoEditTrigger},
-    {"place 3, extended", "deco3", Extended, 0, InfoEditAverage},
-    {"place 4, basic", "deco4", Basic, 0, InfoEditHold},
-    {"place 4, extended", "deco4", Extended, 0, InfoEditOutmode},
-    {"place 5, basic", "deco5", Basic, 0, InfoEditPmod},
-    {"place 5, extended", "deco5", Extended, 0, InfoEditDeadTimeMode},
-    {"place 6, basic", "deco6", Basic, 0, InfoEditPower},
-    {"place 6, extended", "deco6", Extended, 0, InfoEditDeadTime},
+    {"place 1", "deco1", Basic, 0, InfoEditThreshold, InfoEditBacklim},
+    {"place 2", "deco2", Basic, 0, InfoEditHysteresis, InfoEditRegcnt},
+    {"place 3", "deco3", Basic, 0, InfoEditTrigger, InfoEditAverage},
+    {"place 4", "deco4", Basic, 0, InfoEditHold, InfoEditOutmode},
+    {"place 5", "deco5", Basic, 0, InfoEditPmod, InfoEditDeadTimeMode},
+    {"place 6", "deco6", Basic, 0, InfoEditPower, InfoEditDeadTime},
     {"RAM toggle", "selectRam", EepromLit, 0, InfoSelectMEM},
     {"EEPROM toggle, lit", "selectEeprom", EepromLit, 0, InfoSelectMEM},
     {"FILE toggle", "selectFile", EepromLit, 0, InfoSelectMEM},
@@ -151,8 +147,11 @@ class Gui : public QObject
         if (r.setup == JumpGraph) SetCtrlAttribute(panel, PANEL_GRAPH_JUMPBUF, ATTR_VISIBLE, 1);
         if (r.setup == Extended) Click(PANEL_PARA_VISIBLE);
         if (r.dimmed) SetCtrlAttribute(panel, r.dimmed, ATTR_DIMMED, 1);
-        QCOMPARE(Help(PanelWidget(panel)->findChild<QWidget *>(r.control)), QString(text));
-        for (char c : text)
+        QWidget *control = PanelWidget(panel)->findChild<QWidget *>(r.control);
+        QCOMPARE(Help(control), QString(text));
+        if (r.extended) Click(PANEL_PARA_VISIBLE);
+        if (r.extended) QCOMPARE(Help(control), QString(r.extended));
+        for (char c : text + QByteArray(r.extended))
             QVERIFY(c == '\n' || (c >= 0x20 && c < 0x7F));
         if (r.setup == EepromLit) QCOMPARE(sim.commands(0, true), (Ints{7, 3}));
     }

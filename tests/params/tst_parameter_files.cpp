@@ -39,10 +39,7 @@ const struct { const char *name; int mode, owner; bool full; } replacements[] = 
     {"read-only, confirmed, disk full: the old file kept", 0444, -1, true},
 };
 
-QByteArray Fourteen(const char *more)
-{
-    return QByteArray("1 2 3 4 5 6 7 8 9 10 11 12 13 14") + more;
-}
+const QByteArray fourteen("1 2 3 4 5 6 7 8 9 10 11 12 13 14");
 
 /* file: empty, cancel; contents: of the file there beforehand, null: none, "fifo": a named
 ** pipe; report: what the one popup says, null: no popup, empty: the file's path */
@@ -54,10 +51,10 @@ const struct { const char *name; int button; QString file; QByteArray contents; 
     {"Get, path too long", fx::Get, tooLong, {}, 0, "too long"},
     {"Send onto a read-only file, not confirmed", fx::Send, "ref.dat", old, 0444, "READ-ONLY"},
     {"Get, empty", fx::Get, "bad.dat", "", 0644, ""},
-    {"Get, 14 values", fx::Get, "bad.dat", Fourteen("\n"), 0644, ""},
-    {"Get, 16 values", fx::Get, "bad.dat", Fourteen(" 15 16\n"), 0644, ""},
-    {"Get, 300 after 14 good values", fx::Get, "bad.dat", Fourteen(" 300\n"), 0644, ""},
-    {"Get, huge", fx::Get, "bad.dat", Fourteen(" 15") + QByteArray(200 * 1024, ' '), 0644, ""},
+    {"Get, 14 values", fx::Get, "bad.dat", fourteen + "\n", 0644, ""},
+    {"Get, 16 values", fx::Get, "bad.dat", fourteen + " 15 16\n", 0644, ""},
+    {"Get, 300 after 14 good values", fx::Get, "bad.dat", fourteen + " 300\n", 0644, ""},
+    {"Get, huge", fx::Get, "bad.dat", fourteen + " 15" + QByteArray(200 * 1024, ' '), 0644, ""},
     {"Get, a named pipe without writer", fx::Get, "pipe.dat", "fifo", 0600, ""},
     {"Get, a new name, no such file", fx::Get, "new.dat", {}, 0, ""},
 };
