@@ -167,7 +167,6 @@ def main():
             res.write(f"{mid}\t{verdict}\t{time.time() - start:.0f} s\t{tests}\t{what}\n")
             res.flush()
         res.write(f"{killed} of {total} killed\n")
-    run(f"cmake --build {build} -j2", tree)
     print(f"{killed} of {total} killed: {a.out}")
 
 

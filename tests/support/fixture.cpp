@@ -357,3 +357,9 @@ bool Sim::waitFrames(int n) const
 {
     return PumpUntil([&] { return frames().size() >= n; });
 }
+
+QString Sim::data(int dat0, int dat1, int norm, int edge, int in0, int in1)
+{
+    return fx::Line("data", Ints{dat0, dat1, norm, edge & 255, edge >> 8, in0 & 255, in0 >> 8,
+                                 in1 & 255, in1 >> 8});
+}

@@ -48,11 +48,7 @@ class Sim
     bool waitFrames(int n) const;
 
     static Ints frame(int command, const Ints &packet) { return Ints{0x55, command} + packet; }
-    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1)
-    {
-        return QString::asprintf("data %d %d %d %d %d %d %d %d %d", dat0, dat1, norm, edge & 255,
-                                 edge >> 8, in0 & 255, in0 >> 8, in1 & 255, in1 >> 8);
-    }
+    static QString data(int dat0, int dat1, int norm, int edge, int in0, int in1);
 
   private:
     QByteArray readLine();
